@@ -1,0 +1,8 @@
+#pragma once
+// The style model shared by every skinned control: the five built-in looks and the
+// kinds of entry in the built-in theme table.
+#include <cstdint>
+
+enum class TsuiUIStyle : std::uint8_t { FromThemeFile = 0, MacOS, WinXP, DeepBlue, Protein, BlueGlass };
+
+enum class TsuiType : std::uint8_t { Int = 0, Color = 1, Str = 2, Bool = 3 };
