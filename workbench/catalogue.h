@@ -1,0 +1,63 @@
+#pragma once
+// The AT command catalogue of the "Parameter configuration" page and what each command
+// asks of the page: its parameter choices, the fields it uses, the field captions and the
+// prompt line. Plain data; the window applies it.
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace Workbench {
+
+// Number of entries in the command catalogue (item indexes 0..17 of suiBoxAT_Cmd).
+constexpr int CommandCount = 18;
+
+// Catalogue indexes the window and the composition refer to by name.
+enum CommandIndex : int {
+    CmdAT = 0,
+    CmdRST,
+    CmdGMR,
+    CmdCWMODE,
+    CmdCWJAP,
+    CmdCWLAP,
+    CmdCWQAP,
+    CmdCWSAP,
+    CmdCWLIF,
+    CmdCIPSTATUS,
+    CmdCIPSTART,
+    CmdCIPSEND,
+    CmdCIPCLOSE,
+    CmdCIFSR,
+    CmdCIPMUX,
+    CmdCIPSERVER,
+    CmdCIPMODE,
+    CmdCIPSTO,
+};
+
+// What the page shows for one command: the whole effect of RefreshCommandPanel.
+struct CommandPanel
+{
+    QString command;           // catalogue text, e.g. "AT+CWMODE"
+    QStringList choices;       // parameter list entries in list order; entry 0 is selected
+    int selectedChoice = -1;   // 0 when there are choices, -1 for an empty list
+    bool edit1Enabled = false; // suiEdit1: password, or the port for AT+CIPSTART
+    bool edit2Enabled = false; // suiEdit2: SSID, or the IP address for AT+CIPSTART
+    bool edit3Enabled = false; // suiEdit3: the user parameter
+    std::optional<QString> label6Caption; // empty optional: Label6 keeps its caption
+    QString label10Caption;               // caption of suiEdit2
+    QString label9Caption;                // caption of suiEdit1
+    QString prompt;                       // the single line that replaces the prompt memo
+};
+
+// The 18 item texts of the command catalogue, in catalogue order.
+QStringList CommandCatalogue();
+
+// The panel row of a catalogue index; empty for an index outside 0..17, where the refresh
+// only empties the parameter list and leaves everything else alone.
+std::optional<CommandPanel> CommandPanelFor(int commandIndex);
+
+// Prompt line shown while the "Connection configuration" page is active.
+QString ConnectionPagePrompt();
+// Prompt line shown while the "Contact us" page is active.
+QString ContactPagePrompt();
+
+} // namespace Workbench

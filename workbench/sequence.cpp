@@ -1,0 +1,22 @@
+#include "workbench/sequence.h"
+
+#include "workbench/composition.h"
+
+namespace Workbench {
+
+SequenceStep StartConfigSequence(const QString& ssid, const QString& pwd)
+{
+    return {1, JoinAccessPointCommand(ssid, pwd)};
+}
+
+SequenceStep RunConfigStep(std::int32_t configStep, const QString& serverIp,
+                           const QString& serverPort)
+{
+    if (configStep <= 0) return {0, {}};
+    if (configStep == 1)
+        return {2, StartConnectionCommand(QStringLiteral("TCP"), serverIp, serverPort)};
+    if (configStep == 2) return {3, QByteArrayLiteral("AT+CIPMODE=1\r\n")};
+    return {0, QByteArrayLiteral("AT+CIPSEND\r\n")};
+}
+
+} // namespace Workbench
