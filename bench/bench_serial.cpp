@@ -1,0 +1,194 @@
+// Figures of the serial link on a pseudo-terminal: idle processor use of an open port, the time
+// from a byte leaving the peer to its arrival in the receive buffer, and a 4 MiB burst.
+//   bench_serial idle [seconds] | latency [samples] | burst [MiB] | all
+
+#include "serial/bufferedserialport.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <string>
+#include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One pty whose slave is COM<Port> through an alias in a temporary folder.
+struct Peer
+{
+    int Master = -1;
+    unsigned Port = 250;
+    std::string Folder;
+
+    Peer()
+    {
+        char tmpl[] = "/tmp/serial-bench-XXXXXX";
+        if (!::mkdtemp(tmpl)) std::exit(2);
+        Folder = tmpl;
+        ::setenv("ESP8266WIFI_PORTS", Folder.c_str(), 1);
+        Master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (Master < 0 || ::grantpt(Master) != 0 || ::unlockpt(Master) != 0) std::exit(2);
+        termios raw{};
+        ::tcgetattr(Master, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(Master, TCSANOW, &raw);
+        std::filesystem::create_symlink(::ptsname(Master), Folder + "/com" + std::to_string(Port));
+    }
+    ~Peer()
+    {
+        ::close(Master);
+        std::filesystem::remove_all(Folder);
+    }
+    void Send(const char* data, std::size_t size)
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(Master, data, size);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) std::exit(3);
+            data += n;
+            size -= std::size_t(n);
+        }
+    }
+};
+
+// Stamps the moment each read's bytes reach the buffer.
+class StampingPort : public BufferedSerialPort
+{
+public:
+    std::mutex Lock;
+    std::condition_variable Arrived;
+    Clock::time_point Last;
+    std::size_t Count = 0;
+
+protected:
+    void OnBytesReceived(const char* data, std::size_t size) override
+    {
+        BufferedSerialPort::OnBytesReceived(data, size);
+        std::lock_guard lock(Lock);
+        Last = Clock::now();
+        Count += size;
+        Arrived.notify_all();
+    }
+};
+
+double CpuSeconds()
+{
+    rusage use{};
+    ::getrusage(RUSAGE_SELF, &use);
+    return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+           double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
+double MainThreadCpuSeconds()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+int Idle(double seconds)
+{
+    Peer peer;
+    BufferedSerialPort port;
+    if (!port.Open(peer.Port, 115200, 0)) return 1;
+    const double cpu0 = CpuSeconds(), main0 = MainThreadCpuSeconds();
+    const auto t0 = Clock::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    // Process time less this thread's own is the reader's.
+    const double reader = (CpuSeconds() - cpu0) - (MainThreadCpuSeconds() - main0);
+    const double percent = 100.0 * reader / wall;
+    std::printf(
+        "idle: reader cpu %.4f s over %.2f s wall = %.4f %% of one core (goal < 0.5 %%) %s\n",
+        reader, wall, percent, percent < 0.5 ? "OK" : "MISSED");
+    return percent < 0.5 ? 0 : 1;
+}
+
+int Latency(int samples)
+{
+    Peer peer;
+    StampingPort port;
+    if (!port.Open(peer.Port, 115200, 0)) return 1;
+    std::vector<double> us;
+    us.reserve(std::size_t(samples));
+    for (int i = 0; i < samples; ++i) {
+        const char byte = char(i);
+        std::unique_lock lock(port.Lock);
+        const std::size_t before = port.Count;
+        lock.unlock();
+        const auto sent = Clock::now();
+        peer.Send(&byte, 1);
+        lock.lock();
+        if (!port.Arrived.wait_for(lock, std::chrono::seconds(1),
+                                   [&] { return port.Count > before; })) {
+            std::printf("latency: byte %d never arrived\n", i);
+            return 1;
+        }
+        us.push_back(std::chrono::duration<double, std::micro>(port.Last - sent).count());
+        lock.unlock();
+        port.TakeReceived();
+        std::this_thread::sleep_for(std::chrono::microseconds(500)); // a quiet line between bytes
+    }
+    std::sort(us.begin(), us.end());
+    auto at = [&](double q) {
+        return us[std::min(us.size() - 1, std::size_t(q * double(us.size())))];
+    };
+    std::printf(
+        "latency: %d bytes, p50 %.1f us, p99 %.1f us, max %.1f us (goal p99 < 1000 us) %s\n",
+        samples, at(0.50), at(0.99), us.back(), at(0.99) < 1000 ? "OK" : "MISSED");
+    return at(0.99) < 1000 ? 0 : 1;
+}
+
+int Burst(std::size_t mib)
+{
+    Peer peer;
+    BufferedSerialPort port;
+    if (!port.Open(peer.Port, 115200, 0)) return 1;
+    std::string data(mib << 20, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = char((i * 7 + (i >> 8)) & 0xFF);
+    std::string got;
+    got.reserve(data.size());
+    const auto t0 = Clock::now();
+    std::thread sender([&] { peer.Send(data.data(), data.size()); });
+    // Take what has come every 10 ms, as the window's tick would.
+    const auto deadline = t0 + std::chrono::seconds(30);
+    while (got.size() < data.size() && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        got += port.TakeReceived();
+    }
+    const double s = std::chrono::duration<double>(Clock::now() - t0).count();
+    sender.join();
+    const bool intact = got == data;
+    std::printf("burst: %zu MiB received %s in %.3f s = %.1f MiB/s\n", mib,
+                intact ? "intact (no byte lost)" : "DAMAGED", s, double(mib) / s);
+    return intact ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string mode = argc > 1 ? argv[1] : "all";
+    const char* arg = argc > 2 ? argv[2] : nullptr;
+    if (mode == "idle") return Idle(arg ? std::atof(arg) : 10.0);
+    if (mode == "latency") return Latency(arg ? std::atoi(arg) : 2000);
+    if (mode == "burst") return Burst(arg ? std::size_t(std::atoi(arg)) : 4);
+    if (mode == "all") return Idle(10.0) | Latency(2000) | Burst(4);
+    std::fprintf(stderr, "usage: %s idle [seconds] | latency [samples] | burst [MiB] | all\n",
+                 argv[0]);
+    return 2;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "serial/serialport.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+// The port the main window owns: received bytes collect in ReceiveBuffer until the window's
+// tick frames a block by silence and takes them.
+class BufferedSerialPort : public SerialPort
+{
+public:
+    // When the buffer holds this much, it is handed on at once and reading pauses until the
+    // window has taken it: memory stays bounded and no byte is dropped.
+    static constexpr std::size_t ReceiveBufferLimit = std::size_t{4} << 20;
+
+    BufferedSerialPort();
+    explicit BufferedSerialPort(std::unique_ptr<serial::SerialBackend> backend);
+    ~BufferedSerialPort() override;
+
+    // Appends one byte, sets ReceivedFlag and restarts IdleTicks.
+    void OnByteReceived(char byte) override;
+    // Where PostNotify sends its event; message is a type from QEvent::registerEventType.
+    void SetNotifyTarget(QObject* window, int message);
+    // Returns every byte received so far, NUL bytes included, and empties the buffer.
+    std::string TakeReceived();
+    // Number of bytes waiting to be taken.
+    std::size_t PendingBytes();
+    // Posts the notification event to the target, if one is set and still alive.
+    void PostNotify();
+
+    // Guards ReceiveBuffer, IdleTicks and ReceivedFlag; a leaf lock.
+    std::mutex ReceiveLock;
+    std::uint32_t IdleTicks = 0;   // ticks since the last byte, while ReceivedFlag is set
+    std::uint8_t ReceivedFlag = 0; // 1 from a byte's arrival until a block is framed
+
+protected:
+    void OnBytesReceived(const char* data, std::size_t size) override;
+    void OnStopRequested() override;
+
+private:
+    std::string ReceiveBuffer;
+    std::condition_variable BufferTaken;
+    std::mutex NotifyLock;
+    QPointer<QObject> NotifyWindow;
+    int NotifyMessage = 0;
+};

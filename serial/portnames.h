@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+// Folder of the com<n> aliases: $ESP8266WIFI_PORTS, else
+// ${XDG_CONFIG_HOME:-$HOME/.config}/esp8266wifi/ports.
+std::string PortAliasFolder();
+
+// Device node that stands for COMn: the alias com<n> (a symbolic link, or a one-line text file
+// holding a path), else the default table (COM1-32 ttyS, 33-64 ttyUSB, 65-96 ttyACM, 97-128
+// ttyAMA); "" when no device stands for n.
+std::string DeviceName(unsigned n);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "serial/serialbackend.h"
+
+#include <termios.h>
+
+namespace serial {
+
+// A serial device on a POSIX terminal: termios for the line, flock plus TIOCEXCL for the
+// exclusive open, poll() on the device and a wake-up pipe for the reader.
+class PosixSerialBackend final : public SerialBackend
+{
+public:
+    ~PosixSerialBackend() override;
+
+    bool Probe(unsigned n) override;
+    bool OpenDevice(unsigned n) override;
+    void CloseDevice() override;
+    void Purge() override;
+    bool ApplyPortSettings(int baud, int parity) override;
+    bool ApplyLineSettings(int baud, int parity) override;
+    bool PrepareReader() override;
+    void RequestStop() override;
+    void ReleaseReader() override;
+    WaitResult WaitForInput() override;
+    IoResult Read(char* buffer, std::size_t size) override;
+    IoResult Write(const char* data, std::size_t size, int timeoutMs) override;
+
+private:
+    int OpenExclusive(unsigned n);
+    bool SetSpeedAndParity(termios& tio, int baud, int parity);
+    bool Commit(const termios& wanted);
+    bool Fail(const char* what); // records errno with its message; returns false
+
+    int Device = -1;
+    int WakeRead = -1;
+    int WakeWrite = -1;
+};
+
+} // namespace serial

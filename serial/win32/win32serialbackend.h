@@ -1,0 +1,52 @@
+#pragma once
+
+#include "serial/serialbackend.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace serial {
+
+// A COM port through kernel32: exclusive overlapped handle, one DCB for the line, a stop event
+// beside a character-arrival wait for the reader, and one OVERLAPPED record per direction.
+class Win32SerialBackend final : public SerialBackend
+{
+public:
+    Win32SerialBackend();
+    ~Win32SerialBackend() override;
+
+    bool Probe(unsigned n) override;
+    bool OpenDevice(unsigned n) override;
+    void CloseDevice() override;
+    void Purge() override;
+    bool ApplyPortSettings(int baud, int parity) override;
+    bool ApplyLineSettings(int baud, int parity) override;
+    bool PrepareReader() override;
+    void RequestStop() override;
+    void ReleaseReader() override;
+    WaitResult WaitForInput() override;
+    IoResult Read(char* buffer, std::size_t size) override;
+    IoResult Write(const char* data, std::size_t size, int timeoutMs) override;
+
+private:
+    static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static HANDLE OpenHandle(unsigned n);
+    bool SetLine(int baud, int parity);
+    bool Fail(const char* what); // records GetLastError() with its message; returns false
+    // Ends an overlapped call still in flight, so its record can be used again.
+    void Finish(OVERLAPPED& record);
+    // Records the failure and tells a vanished device from another failure.
+    IoStatus FailIo(const char* what);
+    WaitResult FailWait(const char* what);
+    static bool LostDevice(DWORD error);
+
+    OVERLAPPED WriteOverlapped{};
+    OVERLAPPED ReadOverlapped{};
+    OVERLAPPED WaitOverlapped{};
+    HANDLE StopEvent = nullptr;
+    HANDLE PortHandle = nullptr;
+};
+
+} // namespace serial

@@ -1,0 +1,112 @@
+#include "serial/portnames.h"
+#include "serial/win32/win32portname.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Points the alias folder at a fresh temporary directory for one test.
+class PortNames : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/serial-names-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        Folder = tmpl;
+        Save("ESP8266WIFI_PORTS");
+        Save("XDG_CONFIG_HOME");
+        Save("HOME");
+        ::setenv("ESP8266WIFI_PORTS", Folder.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        for (auto& [name, value] : Saved)
+            value ? (void)::setenv(name.c_str(), value->c_str(), 1)
+                  : (void)::unsetenv(name.c_str());
+        fs::remove_all(Folder);
+    }
+    void Save(const std::string& name)
+    {
+        const char* v = std::getenv(name.c_str());
+        Saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+    }
+    void WriteFile(const std::string& name, const std::string& text)
+    {
+        std::ofstream(Folder + "/" + name) << text;
+    }
+
+    std::string Folder;
+    std::vector<std::pair<std::string, std::optional<std::string>>> Saved;
+};
+
+TEST_F(PortNames, DefaultTableCoversFourFamiliesOf32)
+{
+    EXPECT_EQ(DeviceName(0), "");
+    EXPECT_EQ(DeviceName(1), "/dev/ttyS0");
+    EXPECT_EQ(DeviceName(9), "/dev/ttyS8");
+    EXPECT_EQ(DeviceName(10), "/dev/ttyS9");
+    EXPECT_EQ(DeviceName(32), "/dev/ttyS31");
+    EXPECT_EQ(DeviceName(33), "/dev/ttyUSB0");
+    EXPECT_EQ(DeviceName(64), "/dev/ttyUSB31");
+    EXPECT_EQ(DeviceName(65), "/dev/ttyACM0");
+    EXPECT_EQ(DeviceName(96), "/dev/ttyACM31");
+    EXPECT_EQ(DeviceName(97), "/dev/ttyAMA0");
+    EXPECT_EQ(DeviceName(128), "/dev/ttyAMA31");
+    EXPECT_EQ(DeviceName(129), "");
+    EXPECT_EQ(DeviceName(255), "");
+    EXPECT_EQ(DeviceName(4294967295u), "");
+}
+
+TEST_F(PortNames, AliasesOverrideTheTableAndReachBeyondIt)
+{
+    fs::create_symlink("/dev/pts/7", Folder + "/com3");
+    fs::create_symlink("ttyFAKE", Folder + "/com200"); // relative to the folder
+    WriteFile("com9", "  /dev/ttyUSB5 \r\n/dev/ignored\n");
+    WriteFile("com10", "/dev/rfcomm0");
+    WriteFile("com11", "\n\n");              // empty: no alias, the table applies
+    fs::create_directory(Folder + "/com12"); // not an alias either
+    EXPECT_EQ(DeviceName(3), "/dev/pts/7");
+    EXPECT_EQ(DeviceName(200), Folder + "/ttyFAKE");
+    EXPECT_EQ(DeviceName(9), "/dev/ttyUSB5");
+    EXPECT_EQ(DeviceName(10), "/dev/rfcomm0");
+    EXPECT_EQ(DeviceName(11), "/dev/ttyS10");
+    EXPECT_EQ(DeviceName(12), "/dev/ttyS11");
+    EXPECT_EQ(DeviceName(201), "");
+}
+
+TEST_F(PortNames, AnOversizedAliasFileIsNotReadWhole)
+{
+    WriteFile("com5", std::string(1 << 20, 'x'));
+    EXPECT_LE(DeviceName(5).size(), 4096u);
+}
+
+TEST_F(PortNames, FolderComesFromTheEnvironmentInOrder)
+{
+    EXPECT_EQ(PortAliasFolder(), Folder);
+    ::unsetenv("ESP8266WIFI_PORTS");
+    ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    ::setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(PortAliasFolder(), "/cfg/esp8266wifi/ports");
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(PortAliasFolder(), "/home/u/.config/esp8266wifi/ports");
+    ::setenv("XDG_CONFIG_HOME", "", 1); // empty counts as unset
+    EXPECT_EQ(PortAliasFolder(), "/home/u/.config/esp8266wifi/ports");
+}
+
+TEST(Win32PortNames, NinePlainTenAndAboveInTheDeviceNamespace)
+{
+    EXPECT_EQ(serial::Win32DeviceName(1), "COM1");
+    EXPECT_EQ(serial::Win32DeviceName(9), "COM9");
+    EXPECT_EQ(serial::Win32DeviceName(10), "\\\\.\\COM10");
+    EXPECT_EQ(serial::Win32DeviceName(255), "\\\\.\\COM255");
+    EXPECT_EQ(serial::Win32DeviceName(4294967295u).size(), 17u); // the longest name
+}
+
+} // namespace
