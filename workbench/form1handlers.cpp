@@ -37,8 +37,8 @@ void TForm1::suiBoxAT_CmdClick()
 void TForm1::suiButton3Click()
 {
     const Workbench::CommandFields fields{suiEdit1->text(), suiEdit2->text(), suiEdit3->text()};
-    const auto text =
-        Workbench::ComposeCommand(suiBoxAT_Cmd->currentIndex(), suiComboBox1->currentIndex(), fields);
+    const auto text = Workbench::ComposeCommand(suiBoxAT_Cmd->currentIndex(),
+                                                suiComboBox1->currentIndex(), fields);
     if (text) SendCommand(*text);
 }
 
@@ -62,7 +62,8 @@ void TForm1::RunConfigStep()
 void TForm1::OnReceiveNotify()
 {
     SetStatusText(QStringLiteral("Successful"), 1);
-    suiListBox1->SetItems(Workbench::SplitReceivedLines(QByteArray::fromStdString(Port->TakeReceived())));
+    suiListBox1->SetItems(
+        Workbench::SplitReceivedLines(QByteArray::fromStdString(Port->TakeReceived())));
 }
 
 void TForm1::suiTabSheet1Show()

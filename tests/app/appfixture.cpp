@@ -1,0 +1,123 @@
+#include "appfixture.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTest>
+#include <QThread>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+RawLine::RawLine(const QString& aliasFolder, unsigned com)
+{
+    Master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (Master < 0 || ::grantpt(Master) != 0 || ::unlockpt(Master) != 0) {
+        ADD_FAILURE() << "no pseudo-terminal";
+        return;
+    }
+    const std::string slave = ::ptsname(Master);
+    AliasPath = (aliasFolder + QStringLiteral("/com%1").arg(com)).toStdString();
+    ::unlink(AliasPath.c_str());
+    if (::symlink(slave.c_str(), AliasPath.c_str()) != 0) ADD_FAILURE() << "cannot write alias";
+}
+
+RawLine::~RawLine()
+{
+    HangUp();
+}
+
+void RawLine::HangUp()
+{
+    if (Master >= 0) ::close(Master);
+    Master = -1;
+    if (!AliasPath.empty()) ::unlink(AliasPath.c_str());
+    AliasPath.clear();
+}
+
+QByteArray RawLine::Read(int count, int timeoutMs)
+{
+    QByteArray bytes;
+    QDeadlineTimer deadline(timeoutMs);
+    while (bytes.size() < count && !deadline.hasExpired()) {
+        pollfd fd{Master, POLLIN, 0};
+        if (::poll(&fd, 1, int(std::max<qint64>(1, deadline.remainingTime()))) <= 0) continue;
+        char buffer[256];
+        const ssize_t n = ::read(Master, buffer, sizeof buffer);
+        if (n > 0)
+            bytes.append(buffer, int(n));
+        else
+            QThread::msleep(5); // the slave side is not open at this moment
+    }
+    return bytes;
+}
+
+QByteArray RawLine::Drain(int quietMs)
+{
+    QByteArray bytes;
+    for (;;) {
+        pollfd fd{Master, POLLIN, 0};
+        if (::poll(&fd, 1, quietMs) <= 0) return bytes;
+        char buffer[256];
+        const ssize_t n = ::read(Master, buffer, sizeof buffer);
+        if (n <= 0) return bytes;
+        bytes.append(buffer, int(n));
+    }
+}
+
+void RawLine::Write(const QByteArray& bytes)
+{
+    ASSERT_EQ(::write(Master, bytes.constData(), size_t(bytes.size())), bytes.size());
+}
+
+void AppTest::SetUp()
+{
+    ASSERT_TRUE(AliasFolder.isValid());
+    qputenv("ESP8266WIFI_PORTS", AliasFolder.path().toLocal8Bit());
+}
+
+void AppTest::TearDown()
+{
+    Window.reset();
+    qunsetenv("ESP8266WIFI_PORTS");
+}
+
+TForm1& AppTest::Form()
+{
+    if (!Window) {
+        Window = std::make_unique<TForm1>(nullptr, false);
+        Window->show();
+    }
+    return *Window;
+}
+
+bool AppTest::WaitForQuietLine(int quietMs, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    std::size_t last = 0;
+    QDeadlineTimer quiet(quietMs);
+    while (!deadline.hasExpired()) {
+        const std::size_t pending = Form().Port->PendingBytes();
+        if (pending != last) {
+            last = pending;
+            quiet.setRemainingTime(quietMs);
+        } else if (pending > 0 && quiet.hasExpired()) {
+            return true;
+        }
+        QThread::msleep(5);
+    }
+    return false;
+}
+
+void AppTest::Tick(int n)
+{
+    for (int i = 0; i < n; ++i)
+        Form().Timer1Timer();
+    QCoreApplication::sendPostedEvents(&Form());
+}
+
+void AppTest::ClickOpen()
+{
+    QTest::mouseClick(Form().suiButton_OpenPort, Qt::LeftButton);
+}

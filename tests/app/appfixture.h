@@ -1,0 +1,51 @@
+#pragma once
+// What the main window's tests share: a private port alias folder, the far end of a port as a
+// raw pseudo-terminal, and helpers that wait for bytes and drive the tick.
+#include "app/unit1.h"
+
+#include <QByteArray>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+// The far end of a serial line: a pseudo-terminal whose slave side is registered as com<n>.
+class RawLine
+{
+public:
+    RawLine(const QString& aliasFolder, unsigned com);
+    ~RawLine();
+    RawLine(const RawLine&) = delete;
+    RawLine& operator=(const RawLine&) = delete;
+
+    // Bytes the port wrote, gathered until `count` have come or timeoutMs has passed.
+    QByteArray Read(int count, int timeoutMs = 2000);
+    // Whatever else arrives within quietMs.
+    QByteArray Drain(int quietMs = 100);
+    void Write(const QByteArray& bytes);
+    // Pulls the cable: the master side goes away, so the port sees a hang-up.
+    void HangUp();
+
+private:
+    int Master = -1;
+    std::string AliasPath;
+};
+
+class AppTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The window with Timer1 stopped: only the test drives ticks.
+    TForm1& Form();
+    // Waits until the port's buffer holds bytes and no more have come for quietMs.
+    bool WaitForQuietLine(int quietMs = 150, int timeoutMs = 5000);
+    // Calls Timer1Timer n times and delivers what the ticks posted.
+    void Tick(int n);
+    // Opens the selected port with the Open button.
+    void ClickOpen();
+
+    QTemporaryDir AliasFolder;
+    std::unique_ptr<TForm1> Window;
+};
