@@ -3,6 +3,7 @@
 #include "serial/portnames.h"
 #include "workbench/framing.h"
 #include "workbench/portsettings.h"
+#include "workbench/statustexts.h"
 
 #include <QLocale>
 #include <QMetaMethod>
@@ -122,7 +123,7 @@ void TForm1::FormCreate()
     suiEdit1->setEnabled(false);
     suiEdit2->setEnabled(false);
     suiEdit3->setEnabled(false);
-    SetStatusText(QTime::currentTime().toString(QLocale().timeFormat(QLocale::ShortFormat)), 2);
+    SetStatusText(Workbench::ShortTimeText(QTime::currentTime()), 2);
 }
 
 void TForm1::SetStatusText(const QString& text, int index)

@@ -7,6 +7,8 @@
 #include <QThread>
 #include <QTime>
 
+#include "workbench/statustexts.h"
+
 namespace {
 
 // Where a user clicks to select tab index of a strip.
@@ -43,10 +45,9 @@ protected:
 TEST_F(PortTest, StartsClosedWithTheFirstPortSelectedAndTheStartTime)
 {
     Line = std::make_unique<RawLine>(AliasFolder.path(), 1);
-    const QString before =
-        QTime::currentTime().toString(QLocale().timeFormat(QLocale::ShortFormat));
+    const QString before = Workbench::ShortTimeText(QTime::currentTime());
     TForm1& form = Form();
-    const QString after = QTime::currentTime().toString(QLocale().timeFormat(QLocale::ShortFormat));
+    const QString after = Workbench::ShortTimeText(QTime::currentTime());
     ASSERT_GE(form.suiComboBox_PcPort->count(), 1);
     EXPECT_EQ(form.suiComboBox_PcPort->currentIndex(), 0);
     EXPECT_EQ(form.suiComboBox_PcPort->itemText(0), "COM1");
