@@ -1,5 +1,7 @@
 #include "appfixture.h"
 
+#include <mutex>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTest>
@@ -94,15 +96,25 @@ TForm1& AppTest::Form()
 
 bool AppTest::WaitForQuietLine(int quietMs, int timeoutMs)
 {
+    // A byte since the last tick zeroes IdleTicks; that, not the buffer, tells that the module
+    // has answered, since a tick that ran a sequence step may already have taken the first
+    // bytes of the answer to the command it sent.
+    BufferedSerialPort& port = *Form().Port;
     QDeadlineTimer deadline(timeoutMs);
-    std::size_t last = 0;
     QDeadlineTimer quiet(quietMs);
+    std::size_t last = 0;
+    bool heard = false;
     while (!deadline.hasExpired()) {
-        const std::size_t pending = Form().Port->PendingBytes();
+        std::size_t pending;
+        {
+            std::lock_guard lock(port.ReceiveLock);
+            heard = heard || (port.ReceivedFlag == 1 && port.IdleTicks == 0);
+        }
+        pending = port.PendingBytes();
         if (pending != last) {
             last = pending;
             quiet.setRemainingTime(quietMs);
-        } else if (pending > 0 && quiet.hasExpired()) {
+        } else if (heard && quiet.hasExpired()) {
             return true;
         }
         QThread::msleep(5);

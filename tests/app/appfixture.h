@@ -39,7 +39,8 @@ protected:
 
     // The window with Timer1 stopped: only the test drives ticks.
     TForm1& Form();
-    // Waits until the port's buffer holds bytes and no more have come for quietMs.
+    // Waits until the module has answered since the last tick and no more bytes have come for
+    // quietMs.
     bool WaitForQuietLine(int quietMs = 150, int timeoutMs = 5000);
     // Calls Timer1Timer n times and delivers what the ticks posted.
     void Tick(int n);

@@ -139,9 +139,12 @@ TEST_F(ModuleTest, ConfigurationModeJoinsConnectsAndEntersTransparentMode)
     EXPECT_EQ(form.suiListBox2->Items(), QStringList{"Send--> AT+CIPSEND"});
     ASSERT_TRUE(server.Accept(5000));
 
+    // The answer to AT+CIPSEND is shown by the step's own notification when it came at once,
+    // else by the ordinary framing that follows.
     ASSERT_TRUE(WaitForQuietLine());
-    Tick(20); // the answer to AT+CIPSEND is framed as usual
-    EXPECT_TRUE(form.suiListBox1->Items().contains(">"));
+    const QStringList shownByStep = form.suiListBox1->Items();
+    Tick(20);
+    EXPECT_TRUE(shownByStep.contains(">") || form.suiListBox1->Items().contains(">"));
     // In transparent mode the serial bytes reach the server unchanged.
     ASSERT_TRUE(form.Port->Write("ping", 4));
     EXPECT_EQ(server.Read(4, 3000), QByteArray("ping"));
