@@ -28,7 +28,7 @@ public:
     // A file theme only matters while UIStyle is FromThemeFile; the look is re-applied either way.
     void SetFileTheme(QObject* theme)
     {
-        FFileTheme = theme;
+        LinkFileTheme(theme);
         SetUIStyle(FUIStyle);
     }
 
@@ -61,11 +61,18 @@ public:
     }
 
 protected:
+    // Refers to a file theme; when that theme is destroyed the control turns DeepBlue.
+    void LinkFileTheme(QObject* theme)
+    {
+        FFileTheme = theme;
+        FFileThemeLink.Set(this, qobject_cast<TsuiFileTheme*>(theme));
+    }
     virtual void UIStyleChanged() {}
     virtual QPalette::ColorRole ColorRole() const { return QPalette::Window; }
 
     TsuiUIStyle FUIStyle = TsuiUIStyle::DeepBlue;
     QPointer<QObject> FFileTheme;
+    TsuiFileThemeLink FFileThemeLink;
     TColor FBorderColor = clBlack;
     TColor FColor = clBtnFace;
 };

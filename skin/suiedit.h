@@ -20,13 +20,6 @@ template <class Base> class TsuiFieldControl : public TsuiControl<Base>
 public:
     using TsuiControl<Base>::TsuiControl;
 
-    // Refers to a file theme; when that theme is destroyed the control turns DeepBlue.
-    void SetFileTheme(QObject* theme)
-    {
-        FFileThemeLink.Set(this, qobject_cast<TsuiFileTheme*>(theme));
-        TsuiControl<Base>::SetFileTheme(theme);
-    }
-
 protected:
     // Insets the text area by the border band and drops Qt's own frame. A scroll area gets a
     // plain frame as wide as the band, so Qt lays its viewport and its own scroll bars inside.
@@ -73,9 +66,6 @@ protected:
         DrawControlBorder(canvas, TRect{0, 0, this->width(), this->height()}, this->FBorderColor,
                           this->FColor, true);
     }
-
-private:
-    TsuiFileThemeLink FFileThemeLink;
 };
 
 class TsuiEdit : public TsuiFieldControl<QLineEdit>

@@ -296,7 +296,7 @@ void TsuiForm::SetUIStyle(TsuiUIStyle style)
 
 void TsuiForm::SetFileTheme(QObject* theme)
 {
-    FFileTheme = theme;
+    LinkFileTheme(theme);
     SetUIStyle(FUIStyle);
 }
 

@@ -350,7 +350,7 @@ void TsuiTitleBar::SetUIStyle(TsuiUIStyle style)
 
 void TsuiTitleBar::SetFileTheme(QObject* theme)
 {
-    FFileTheme = theme;
+    LinkFileTheme(theme);
     ApplyStyle(false);
 }
 

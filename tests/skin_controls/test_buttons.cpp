@@ -500,3 +500,17 @@ TEST(SkinImageButton, PicturesFallBackToNormalAndAutoSizeFollowsIt)
     ASSERT_NE(button.RepeatTimer(), nullptr);
     QTest::mouseRelease(&button, Qt::LeftButton, {}, {5, 5});
 }
+
+// Every skinned control, not only the fields, leaves a destroyed file theme for DeepBlue.
+TEST(SkinButtonTheme, DestroyedFileThemeTurnsTheButtonDeepBlue)
+{
+    TsuiButton button;
+    button.SetUIStyle(TsuiUIStyle::Protein);
+    auto* theme = new TsuiFileTheme;
+    button.SetFileTheme(theme);
+    EXPECT_EQ(button.FileTheme(), theme);
+    EXPECT_EQ(button.UIStyle(), TsuiUIStyle::Protein);
+    delete theme;
+    EXPECT_EQ(button.FileTheme(), nullptr);
+    EXPECT_EQ(button.UIStyle(), TsuiUIStyle::DeepBlue);
+}
