@@ -14,20 +14,51 @@ void ShowException(const QString& message)
 {
     QMessageBox::critical(nullptr, QApplication::applicationName(), message);
 }
+
+// Whether the arguments only ask for help or the version, which need no display.
+bool AsksOnlyForText(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" ||
+            arg == "-v")
+            return true;
+    }
+    return false;
+}
+
+void AddOptions(QCommandLineParser& parser, const QCommandLineOption& demo)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Configures an ESP8266 Wi-Fi module over a serial port with AT commands."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption(demo);
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("esp8266wifi"));
-    QCommandLineParser parser;
-    parser.addHelpOption();
     const QCommandLineOption demo(
         QStringLiteral("demo-screenshot"),
         QStringLiteral("Open the first port, send AT+GMR, save a picture "
                        "of the window once the reply is shown, and quit."),
         QStringLiteral("path"));
-    parser.addOption(demo);
+    if (AsksOnlyForText(argc, argv)) {
+        // A build or packaging machine has no display: answer without a window system.
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("esp8266wifi"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(ESP_VERSION));
+        QCommandLineParser parser;
+        AddOptions(parser, demo);
+        parser.process(app);
+        return 0;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("esp8266wifi"));
+    QApplication::setApplicationVersion(QStringLiteral(ESP_VERSION));
+    QCommandLineParser parser;
+    AddOptions(parser, demo);
     parser.process(app);
 
     try {
