@@ -32,10 +32,10 @@ class SerialBackend
 public:
     virtual ~SerialBackend() = default;
 
-    // Opens port n exclusively and closes it again at once.
-    virtual bool Probe(unsigned n) = 0;
-    // Opens port n exclusively; on success the device stays held until CloseDevice.
-    virtual bool OpenDevice(unsigned n) = 0;
+    // Opens the device exclusively and closes it again at once, leaving it as it was.
+    virtual bool Probe(const std::string& device) = 0;
+    // Opens the device exclusively; on success it stays held until CloseDevice.
+    virtual bool OpenDevice(const std::string& device) = 0;
     virtual void CloseDevice() = 0;
     // Discards both driver queues.
     virtual void Purge() = 0;
@@ -75,5 +75,8 @@ private:
 
 // The back end of the platform this build is for.
 std::unique_ptr<SerialBackend> CreateSerialBackend();
+
+// The device name this platform opens for COMn; "" when no device stands for n.
+std::string PortDevice(unsigned n);
 
 } // namespace serial

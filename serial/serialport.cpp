@@ -1,6 +1,7 @@
 #include "serial/serialport.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <system_error>
 
@@ -18,7 +19,12 @@ SerialPort::~SerialPort()
 
 bool SerialPort::ProbePort(unsigned n)
 {
-    return CreateSerialBackend()->Probe(n);
+    return ProbeDevice(PortDevice(n));
+}
+
+bool SerialPort::ProbeDevice(const std::string& device)
+{
+    return !device.empty() && CreateSerialBackend()->Probe(device);
 }
 
 bool SerialPort::IsOpen() const
@@ -28,11 +34,29 @@ bool SerialPort::IsOpen() const
 
 bool SerialPort::Open(unsigned n, int baud, int parity)
 {
-    Close();
+    const std::string device = PortDevice(n);
+    if (device.empty()) {
+        Close();
+        PortNumber = n;
+        DevicePath.clear();
+        BaudRate = baud;
+        Parity = parity;
+        Backend->RecordError(ENOENT, "no device stands for COM" + std::to_string(n));
+        return false;
+    }
+    const bool opened = OpenDevice(device, baud, parity);
     PortNumber = n;
+    return opened;
+}
+
+bool SerialPort::OpenDevice(const std::string& device, int baud, int parity)
+{
+    Close();
+    PortNumber = 0;
+    DevicePath = device;
     BaudRate = baud;
     Parity = parity;
-    if (!Backend->OpenDevice(n)) return false;
+    if (!Backend->OpenDevice(device)) return false;
     DeviceLost = false;
     DeviceHeld = true;
     Backend->Purge();

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 // One serial device: exclusive open with fixed framing (8 data bits, 1 stop bit, chosen parity,
@@ -28,11 +29,16 @@ public:
 
     // Whether port n can be opened right now (the open is exclusive, so a held port fails).
     static bool ProbePort(unsigned n);
+    // The same for a device named by its path (or, on Windows, its COM name).
+    static bool ProbeDevice(const std::string& device);
     // True while the device is held and has not hung up.
     bool IsOpen() const;
     // Closes whatever is open, then opens port n; false with the device still held when a
     // setting is refused (no reader runs then).
     bool Open(unsigned n, int baud, int parity);
+    // The same for a device named by its path, whether or not a COMn stands for it; PortNumber
+    // is 0 then.
+    bool OpenDevice(const std::string& device, int baud, int parity);
     // Changes speed and parity of the open port in place; the reader keeps running.
     bool Reconfigure(int baud, int parity);
     // Reconfigure when n is the open port, otherwise Open.
@@ -52,6 +58,7 @@ public:
     int ReaderExitCode() const { return ReaderExit.load(); }
 
     unsigned PortNumber = 1;
+    std::string DevicePath; // the device the last open asked for
     int BaudRate = 9600;
     int Parity = 0; // 0 none, 1 odd, 2 even
 

@@ -17,6 +17,11 @@ std::unique_ptr<SerialBackend> CreateSerialBackend()
     return std::make_unique<PosixSerialBackend>();
 }
 
+std::string PortDevice(unsigned n)
+{
+    return DeviceName(n);
+}
+
 namespace {
 
 struct BaudEntry
@@ -105,13 +110,12 @@ bool PosixSerialBackend::Fail(const char* what)
     return false;
 }
 
-// Opens the node of COMn without becoming its controlling terminal, then locks it so that a
-// second open (from this process too, and from root) fails.
-int PosixSerialBackend::OpenExclusive(unsigned n)
+// Opens the node without becoming its controlling terminal, then locks it so that a second
+// open (from this process too, and from root) fails.
+int PosixSerialBackend::OpenExclusive(const std::string& name)
 {
-    const std::string name = DeviceName(n);
     if (name.empty()) {
-        RecordError(ENOENT, "no device stands for COM" + std::to_string(n));
+        RecordError(ENOENT, "no device named");
         return -1;
     }
     const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -137,19 +141,19 @@ int PosixSerialBackend::OpenExclusive(unsigned n)
     return fd;
 }
 
-bool PosixSerialBackend::Probe(unsigned n)
+bool PosixSerialBackend::Probe(const std::string& device)
 {
-    const int fd = OpenExclusive(n);
+    const int fd = OpenExclusive(device);
     if (fd < 0) return false;
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);
     return true;
 }
 
-bool PosixSerialBackend::OpenDevice(unsigned n)
+bool PosixSerialBackend::OpenDevice(const std::string& device)
 {
     CloseDevice();
-    Device = OpenExclusive(n);
+    Device = OpenExclusive(device);
     return Device >= 0;
 }
 

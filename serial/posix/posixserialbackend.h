@@ -13,8 +13,8 @@ class PosixSerialBackend final : public SerialBackend
 public:
     ~PosixSerialBackend() override;
 
-    bool Probe(unsigned n) override;
-    bool OpenDevice(unsigned n) override;
+    bool Probe(const std::string& device) override;
+    bool OpenDevice(const std::string& device) override;
     void CloseDevice() override;
     void Purge() override;
     bool ApplyPortSettings(int baud, int parity) override;
@@ -27,7 +27,7 @@ public:
     IoResult Write(const char* data, std::size_t size, int timeoutMs) override;
 
 private:
-    int OpenExclusive(unsigned n);
+    int OpenExclusive(const std::string& name);
     bool SetSpeedAndParity(termios& tio, int baud, int parity);
     bool Commit(const termios& wanted);
     bool Fail(const char* what); // records errno with its message; returns false

@@ -11,6 +11,11 @@ std::unique_ptr<SerialBackend> CreateSerialBackend()
     return std::make_unique<Win32SerialBackend>();
 }
 
+std::string PortDevice(unsigned n)
+{
+    return Win32DeviceName(n);
+}
+
 namespace {
 
 constexpr DWORD CommEvents = EV_RXCHAR | EV_CTS | EV_RLSD | EV_BREAK; // 0x69
@@ -78,25 +83,24 @@ bool Win32SerialBackend::LostDevice(DWORD error)
 }
 
 // Share mode 0 makes the open exclusive.
-HANDLE Win32SerialBackend::OpenHandle(unsigned n)
+HANDLE Win32SerialBackend::OpenHandle(const std::string& device)
 {
-    const std::string name = Win32DeviceName(n);
-    return CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    return CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
 }
 
-bool Win32SerialBackend::Probe(unsigned n)
+bool Win32SerialBackend::Probe(const std::string& device)
 {
-    HANDLE h = OpenHandle(n);
+    HANDLE h = OpenHandle(device);
     if (!Valid(h)) return Fail("CreateFileA");
     CloseHandle(h);
     return true;
 }
 
-bool Win32SerialBackend::OpenDevice(unsigned n)
+bool Win32SerialBackend::OpenDevice(const std::string& device)
 {
     CloseDevice();
-    PortHandle = OpenHandle(n);
+    PortHandle = OpenHandle(device);
     if (Valid(PortHandle)) return true;
     PortHandle = nullptr;
     return Fail("CreateFileA");

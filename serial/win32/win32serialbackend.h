@@ -17,8 +17,8 @@ public:
     Win32SerialBackend();
     ~Win32SerialBackend() override;
 
-    bool Probe(unsigned n) override;
-    bool OpenDevice(unsigned n) override;
+    bool Probe(const std::string& device) override;
+    bool OpenDevice(const std::string& device) override;
     void CloseDevice() override;
     void Purge() override;
     bool ApplyPortSettings(int baud, int parity) override;
@@ -32,7 +32,7 @@ public:
 
 private:
     static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static HANDLE OpenHandle(unsigned n);
+    static HANDLE OpenHandle(const std::string& device);
     bool SetLine(int baud, int parity);
     bool Fail(const char* what); // records GetLastError() with its message; returns false
     // Ends an overlapped call still in flight, so its record can be used again.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -40,10 +41,10 @@ class FakeBackend final : public SerialBackend
 {
 public:
     explicit FakeBackend(std::shared_ptr<Journal> j) : J(std::move(j)) {}
-    bool Probe(unsigned) override { return true; }
-    bool OpenDevice(unsigned n) override
+    bool Probe(const std::string&) override { return true; }
+    bool OpenDevice(const std::string& device) override
     {
-        J->Add("open " + std::to_string(n));
+        J->Add("open " + device);
         return !J->OpenFails;
     }
     void CloseDevice() override { J->Add("close"); }
@@ -186,6 +187,30 @@ TEST(PortLogic, OpenFailureLeavesThePortClosed)
     EXPECT_EQ(f.J->Count("settings"), 0);
 }
 
+TEST(PortLogic, DevicePathOpensWithoutAPortNumber)
+{
+    PortOnFake f;
+    ASSERT_TRUE(f.Port.Open(3, 9600, 0));
+    f.J->Calls.clear();
+    ASSERT_TRUE(f.Port.OpenDevice("/dev/ttyEXAMPLE", 115200, 2));
+    EXPECT_EQ(f.J->Calls, (std::vector<std::string>{"close", "open /dev/ttyEXAMPLE", "purge",
+                                                    "settings", "prepare"}));
+    EXPECT_EQ(f.Port.PortNumber, 0u);
+    EXPECT_EQ(f.Port.DevicePath, "/dev/ttyEXAMPLE");
+    EXPECT_EQ(f.Port.BaudRate, 115200);
+    EXPECT_EQ(f.Port.Parity, 2);
+}
+
+TEST(PortLogic, PortWithNoDeviceFailsWithoutTouchingTheBackEnd)
+{
+    PortOnFake f;
+    EXPECT_FALSE(f.Port.Open(0, 115200, 0));
+    EXPECT_FALSE(f.Port.IsOpen());
+    EXPECT_EQ(f.J->Count("open " + serial::PortDevice(0)), 0);
+    EXPECT_EQ(f.Port.LastError().Code, ENOENT);
+    EXPECT_FALSE(SerialPort::ProbeDevice(""));
+}
+
 TEST(PortLogic, SamePortReconfiguresInPlaceAnotherReopens)
 {
     PortOnFake f;
@@ -205,8 +230,10 @@ TEST(PortLogic, SamePortReconfiguresInPlaceAnotherReopens)
     f.J->Calls.clear();
     EXPECT_TRUE(f.Port.OpenOrReconfigure(6, 57600, 0));
     EXPECT_EQ(f.J->Calls,
-              (std::vector<std::string>{"close", "open 6", "purge", "settings", "prepare"}));
+              (std::vector<std::string>{"close", "open " + serial::PortDevice(6), "purge",
+                                        "settings", "prepare"}));
     EXPECT_EQ(f.Port.PortNumber, 6u);
+    EXPECT_EQ(f.Port.DevicePath, serial::PortDevice(6));
     EXPECT_EQ(f.Port.ReaderExitCode(), 0);
     f.Port.Close();
     EXPECT_EQ(f.Port.ReaderExitCode(), 5);
