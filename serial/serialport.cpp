@@ -187,5 +187,5 @@ int SerialPort::ReaderLoop()
 
 void SerialPort::MarkLost()
 {
-    DeviceLost = true;
+    if (!DeviceLost.exchange(true)) OnDeviceLost();
 }
