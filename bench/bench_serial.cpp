@@ -4,6 +4,8 @@
 
 #include "serial/bufferedserialport.h"
 
+#include "rawpty.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -38,29 +40,14 @@ struct Peer
         if (!::mkdtemp(tmpl)) std::exit(2);
         Folder = tmpl;
         ::setenv("ESP8266WIFI_PORTS", Folder.c_str(), 1);
-        Master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (Master < 0 || ::grantpt(Master) != 0 || ::unlockpt(Master) != 0) std::exit(2);
-        termios raw{};
-        ::tcgetattr(Master, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(Master, TCSANOW, &raw);
-        std::filesystem::create_symlink(::ptsname(Master), Folder + "/com" + std::to_string(Port));
+        Master = OpenRawPtyAs(Folder, Port);
     }
     ~Peer()
     {
         ::close(Master);
         std::filesystem::remove_all(Folder);
     }
-    void Send(const char* data, std::size_t size)
-    {
-        while (size > 0) {
-            const ssize_t n = ::write(Master, data, size);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) std::exit(3);
-            data += n;
-            size -= std::size_t(n);
-        }
-    }
+    void Send(const char* data, std::size_t size) { WriteAll(Master, data, size); }
 };
 
 // Stamps the moment each read's bytes reach the buffer.

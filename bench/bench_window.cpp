@@ -9,6 +9,8 @@
 //   bench_window [idle seconds]
 #include "app/unit1.h"
 
+#include "rawpty.h"
+
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -41,13 +43,7 @@ class ModuleEnd
 public:
     explicit ModuleEnd(const QString& folder)
     {
-        Master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (Master < 0 || ::grantpt(Master) != 0 || ::unlockpt(Master) != 0) std::exit(2);
-        termios raw{};
-        ::tcgetattr(Master, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(Master, TCSANOW, &raw);
-        std::filesystem::create_symlink(::ptsname(Master), folder.toStdString() + "/com1");
+        Master = OpenRawPtyAs(folder.toStdString(), 1);
         if (::pipe(WakePipe) != 0) std::exit(2);
         // What the port writes is read and dropped, so the line never backs up. It sleeps in
         // poll() while nothing comes, so it adds no wake-ups to the idle figures.
@@ -72,16 +68,7 @@ public:
         ::close(WakePipe[0]);
         ::close(WakePipe[1]);
     }
-    void Write(const char* data, std::size_t size)
-    {
-        while (size > 0) {
-            const ssize_t n = ::write(Master, data, size);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) std::exit(3);
-            data += n;
-            size -= std::size_t(n);
-        }
-    }
+    void Write(const char* data, std::size_t size) { WriteAll(Master, data, size); }
     // Sends total bytes made by fill (which writes the next piece into a buffer) from its own
     // thread, a piece at a time, so the bench itself never holds the whole flood.
     std::thread Flood(std::size_t total, std::function<void(std::string&, std::size_t)> fill)
