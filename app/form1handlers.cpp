@@ -7,6 +7,15 @@
 #include "workbench/lines.h"
 #include "workbench/sequence.h"
 
+#include "framework/memoryreturn.h"
+
+#include <utility>
+
+namespace {
+// A block this large leaves much freed heap behind once shown; it is given back at once.
+constexpr qsizetype LargeBlockBytes = qsizetype{256} << 10;
+} // namespace
+
 void TForm1::RefreshCommandPanel()
 {
     const auto panel = Workbench::CommandPanelFor(suiBoxAT_Cmd->currentIndex());
@@ -25,8 +34,61 @@ void TForm1::RefreshCommandPanel()
 
 void TForm1::SendCommand(const QByteArray& text)
 {
+    // The module would take these bytes as part of the escape if they followed it too soon.
+    if (!HeldSends.empty() || Guard.WaitBeforeOtherWrite(NowMs()) > 0) {
+        HeldSends.push_back(text);
+        ArmEscapeTimer();
+        return;
+    }
+    WriteCommand(text);
+}
+
+void TForm1::WriteCommand(const QByteArray& text)
+{
     suiListBox2->SetItems(Workbench::SendLogLines(text));
     Port->Write(text.constData(), unsigned(text.size()));
+    Guard.NoteTraffic(NowMs());
+}
+
+void TForm1::SendEscape()
+{
+    if (FEscapePending) return; // the one already waiting goes out as soon as it may
+    FEscapePending = true;
+    EscapeTimerTimer();
+}
+
+void TForm1::EscapeTimerTimer()
+{
+    const std::int64_t now = NowMs();
+    if (Port->LastReceivedMs() >= 0) Guard.NoteTraffic(Port->LastReceivedMs());
+    // Commands held after an earlier "+++" go first, in the order they were given.
+    if (Guard.WaitBeforeOtherWrite(now) == 0) {
+        while (!HeldSends.empty()) {
+            const QByteArray text = std::move(HeldSends.front());
+            HeldSends.pop_front();
+            WriteCommand(text);
+        }
+    }
+    if (FEscapePending && HeldSends.empty() && Guard.WaitBeforeEscape(now) == 0) {
+        FEscapePending = false;
+        WriteCommand(QByteArray(Workbench::ExitCommand));
+        Guard.NoteEscapeSent(now);
+    }
+    ArmEscapeTimer();
+}
+
+void TForm1::ArmEscapeTimer()
+{
+    const std::int64_t now = NowMs();
+    std::int64_t wait = -1;
+    if (!HeldSends.empty()) wait = Guard.WaitBeforeOtherWrite(now);
+    if (FEscapePending) wait = std::max(wait, Guard.WaitBeforeEscape(now));
+    if (wait < 0) {
+        EscapeTimer->stop();
+        return;
+    }
+    // At least a millisecond, so a wait that rounds to nothing still leaves the loop a turn.
+    EscapeTimer->start(int(std::max<std::int64_t>(wait, 1)));
 }
 
 void TForm1::suiBoxAT_CmdClick()
@@ -61,9 +123,38 @@ void TForm1::RunConfigStep()
 
 void TForm1::OnReceiveNotify()
 {
+    // Posted by the tick, this ends a block; posted by the reader at the buffer's bound, the
+    // block goes on and what is shown now is its first part.
+    const bool blockEnds = std::exchange(FramePosted, false);
+    std::string taken = Port->TakeReceived();
+    const bool handedOver = !blockEnds && taken.size() >= BufferedSerialPort::ReceiveBufferLimit;
+    if (taken.empty()) {
+        // Nothing arrived since the last take: the pane keeps what it shows.
+        if (blockEnds) ReceiveCarry.clear();
+        return;
+    }
+    QByteArray block = std::move(ReceiveCarry);
+    ReceiveCarry.clear();
+    block.append(taken.data(), qsizetype(taken.size()));
+    taken = std::string();
+    block = Workbench::BlockTail(std::move(block),
+                                 qsizetype(BufferedSerialPort::ReceiveBufferLimit));
     SetStatusText(QStringLiteral("Successful"), 1);
-    suiListBox1->SetItems(
-        Workbench::SplitReceivedLines(QByteArray::fromStdString(Port->TakeReceived())));
+    if (handedOver) ReceiveCarry = block; // shared with the list, not copied
+    ShowReceivedBlock(std::move(block));
+}
+
+void TForm1::ShowReceivedBlock(QByteArray block)
+{
+    const qsizetype size = block.size();
+    const QByteArrayView shown = Workbench::ShownReceivedBytes(block);
+    const std::vector<Workbench::LineSpan> lines = Workbench::SplitLineSpans(shown);
+    std::vector<TListRowSpan> rows;
+    rows.reserve(lines.size());
+    for (const Workbench::LineSpan& line : lines)
+        rows.push_back({line.Start, line.Length});
+    suiListBox1->SetRows(std::move(block), std::move(rows));
+    if (size >= LargeBlockBytes) ReturnFreedMemory();
 }
 
 void TForm1::suiTabSheet1Show()
@@ -93,5 +184,5 @@ void TForm1::suiButton5Click()
 
 void TForm1::suiButton2Click()
 {
-    SendCommand(QByteArray(Workbench::ExitCommand));
+    SendEscape();
 }

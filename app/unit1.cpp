@@ -26,8 +26,18 @@ int ReceiveNotifyMessage()
     return id;
 }
 
-// Quiet ticks between two looks at whether an open port has hung up (about 100 ms).
-constexpr unsigned HangUpCheckTicks = 10;
+// The port's two other events: a block has begun, the device has gone.
+int ReceiveStartedMessage()
+{
+    static const int id = QEvent::registerEventType();
+    return id;
+}
+
+int PortLostMessage()
+{
+    static const int id = QEvent::registerEventType();
+    return id;
+}
 // The highest port number the start-up scan probes.
 constexpr unsigned LastScannedPort = 255;
 
@@ -55,15 +65,25 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
         setFixedSize(size());
 
     ReceiveMessageId = ReceiveNotifyMessage();
+    ReceiveStartedEvent = ReceiveStartedMessage();
+    PortLostEvent = PortLostMessage();
     Port = std::make_unique<BufferedSerialPort>();
     Port->SetNotifyTarget(this, ReceiveMessageId);
+    Port->SetActivityEvents(ReceiveStartedEvent, PortLostEvent);
     ConfigStep = 0;
 
     Timer1 = new QTimer(this);
     Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(10);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    // Its first tick finds nothing to count and stops it until a block begins.
+    AutoTick = startTimer;
     if (startTimer) Timer1->start();
+
+    EscapeTimer = new QTimer(this);
+    EscapeTimer->setSingleShot(true);
+    EscapeTimer->setTimerType(Qt::PreciseTimer);
+    connect(EscapeTimer, &QTimer::timeout, this, &TForm1::EscapeTimerTimer);
 
     FormCreate();
 }
@@ -72,6 +92,7 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
 TForm1::~TForm1()
 {
     if (Port) {
+        Port->SetActivityEvents(0, 0);
         Port->SetNotifyTarget(nullptr, 0);
         Port->Close();
     }
@@ -177,28 +198,43 @@ void TForm1::ShowPortState()
 
 void TForm1::Timer1Timer()
 {
-    // An adapter pulled out while open: release the device and show the Closed state.
-    if (++TicksSinceHangUpCheck >= HangUpCheckTicks) {
-        TicksSinceHangUpCheck = 0;
-        if (PortShownOpen && !Port->IsOpen()) {
-            Port->Close();
-            ShowPortState();
-        }
-    }
-
     Workbench::TickAction action;
+    bool counting;
     {
         std::lock_guard lock(Port->ReceiveLock);
         action = Workbench::FramingTick(Port->ReceivedFlag, Port->IdleTicks, ConfigStep);
+        counting = Port->ReceivedFlag == 1;
     }
+    // With the flag clear every tick does nothing until the next byte, whose first-byte event
+    // starts the timer again: an idle window does not wake up at all.
+    if (!counting) Timer1->stop();
     if (action == Workbench::TickAction::RunStepThenPost) RunConfigStep();
-    if (action != Workbench::TickAction::None) Port->PostNotify();
+    if (action != Workbench::TickAction::None) {
+        FramePosted = true;
+        Port->PostNotify();
+    }
+}
+
+void TForm1::OnPortLost()
+{
+    Port->Close();
+    ShowPortState();
 }
 
 bool TForm1::event(QEvent* event)
 {
-    if (ReceiveMessageId != 0 && event->type() == ReceiveMessageId) {
+    const int type = event->type();
+    if (ReceiveMessageId != 0 && type == ReceiveMessageId) {
         OnReceiveNotify();
+        return true;
+    }
+    if (ReceiveStartedEvent != 0 && type == ReceiveStartedEvent) {
+        if (AutoTick && !Timer1->isActive()) Timer1->start();
+        return true;
+    }
+    if (PortLostEvent != 0 && type == PortLostEvent) {
+        // A loss reported for a port the user has since closed (or reopened) is stale.
+        if (PortShownOpen && !Port->IsOpen()) OnPortLost();
         return true;
     }
     return QWidget::event(event);

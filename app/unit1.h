@@ -5,10 +5,14 @@
 #include "framework/tcolor.h"
 #include "serial/bufferedserialport.h"
 #include "ui_form1.h"
+#include "workbench/escapeguard.h"
 
+#include <QByteArray>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 
 class TForm1 : public QWidget, public Ui::TForm1
@@ -19,7 +23,8 @@ class TForm1 : public QWidget, public Ui::TForm1
 
 public:
     // Builds the window from its layout, creates the port and runs FormCreate. With startTimer
-    // false Timer1 stays stopped, so only the caller drives the ticks.
+    // false Timer1 never starts, so only the caller drives the ticks; otherwise it runs while
+    // there is something to count (a block being collected, a sequence step due).
     explicit TForm1(QWidget* parent = nullptr, bool startTimer = true);
     ~TForm1() override;
 
@@ -35,8 +40,16 @@ public:
     void ShowOpenIndicator();
     // Adapts the "Parameter configuration" page to the selected command.
     void RefreshCommandPanel();
-    // Shows text as the Send log's only line, then writes its bytes to the port.
+    // Shows text as the Send log's only line, then writes its bytes to the port. In the quiet
+    // second after a "+++" the command is held and goes out, in order, when it ends.
     void SendCommand(const QByteArray& text);
+    // Exit's "+++": written once the line has been quiet for a second (sent and received);
+    // a press while one is waiting changes nothing.
+    void SendEscape();
+    // Whether a "+++" is waiting for a quiet line.
+    bool EscapePending() const { return FEscapePending; }
+    // The device went away under an open port: release it and show the Closed state.
+    void OnPortLost();
     // One step of the connection sequence, run by the tick.
     void RunConfigStep();
     // Shows the bytes received since the last block in the Receive list.
@@ -46,6 +59,10 @@ public:
     int ReceiveMessageId = 0;
     std::int32_t ConfigStep = 0;
     QTimer* Timer1 = nullptr;
+    // Fires when the escape's quiet second (before or after the "+++") may have passed.
+    QTimer* EscapeTimer = nullptr;
+    // Milliseconds on the clock the port stamps received bytes with; tests may move it on.
+    std::function<std::int64_t()> NowMs = &BufferedSerialPort::SteadyNowMs;
 
 public slots:
     void FormCreate();
@@ -61,6 +78,8 @@ public slots:
     void suiTabSheet1Show();
     void suiTabSheet2Show();
     void suiTabSheet3Show();
+    // Writes what the escape's guard now allows and waits again for the rest.
+    void EscapeTimerTimer();
 
 protected:
     // The message dispatch: the receive notification goes to OnReceiveNotify.
@@ -70,9 +89,22 @@ private:
     void BindHandlers();
     // Shows the port's real state: Opened or Closed, from Port->IsOpen() alone.
     void ShowPortState();
+    // Shows block (one take of the buffer, or a full one joined to the parts before it).
+    void ShowReceivedBlock(QByteArray block);
+    // Logs and writes text now, noting it as traffic for the escape's guard.
+    void WriteCommand(const QByteArray& text);
+    // Starts EscapeTimer for whatever the guard still waits for.
+    void ArmEscapeTimer();
 
     TColor FColor = clBtnFace;
     Forms::TFormBorderStyle FBorderStyle = Forms::bsSizeable;
     bool PortShownOpen = false;
-    unsigned TicksSinceHangUpCheck = 0;
+    bool AutoTick = true;             // Timer1 starts by itself when a block begins
+    int ReceiveStartedEvent = 0;      // the port's first byte of a block
+    int PortLostEvent = 0;            // the port's reader found the device gone
+    bool FramePosted = false;         // the tick framed a block whose notification is pending
+    QByteArray ReceiveCarry;          // the shown part of a block that outgrew the buffer
+    Workbench::EscapeGuard Guard;     // the quiet line around "+++"
+    bool FEscapePending = false;      // Exit pressed, "+++" not written yet
+    std::deque<QByteArray> HeldSends; // commands held in the quiet second after "+++"
 };

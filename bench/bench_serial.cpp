@@ -4,6 +4,8 @@
 
 #include "serial/bufferedserialport.h"
 
+#include "rawpty.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -15,7 +17,6 @@
 #include <filesystem>
 #include <poll.h>
 #include <string>
-#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
 #include <time.h>
@@ -39,29 +40,14 @@ struct Peer
         if (!::mkdtemp(tmpl)) std::exit(2);
         Folder = tmpl;
         ::setenv("ESP8266WIFI_PORTS", Folder.c_str(), 1);
-        Master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (Master < 0 || ::grantpt(Master) != 0 || ::unlockpt(Master) != 0) std::exit(2);
-        termios raw{};
-        ::tcgetattr(Master, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(Master, TCSANOW, &raw);
-        std::filesystem::create_symlink(::ptsname(Master), Folder + "/com" + std::to_string(Port));
+        Master = OpenRawPtyAs(Folder, Port);
     }
     ~Peer()
     {
         ::close(Master);
         std::filesystem::remove_all(Folder);
     }
-    void Send(const char* data, std::size_t size)
-    {
-        while (size > 0) {
-            const ssize_t n = ::write(Master, data, size);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) std::exit(3);
-            data += n;
-            size -= std::size_t(n);
-        }
-    }
+    void Send(const char* data, std::size_t size) { WriteAll(Master, data, size); }
 };
 
 // Stamps the moment each read's bytes reach the buffer.
@@ -84,19 +70,23 @@ protected:
     }
 };
 
-double CpuSeconds()
+double CpuSeconds(clockid_t clock)
 {
-    rusage use{};
-    ::getrusage(RUSAGE_SELF, &use);
-    return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
-           double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+    timespec t{};
+    ::clock_gettime(clock, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// The whole process and this thread are read from the same nanosecond clock family, so their
+// difference (the reader's share) is exact rather than a mix of two resolutions.
+double ProcessCpuSeconds()
+{
+    return CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
 }
 
 double MainThreadCpuSeconds()
 {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+    return CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
 }
 
 int Idle(double seconds)
@@ -104,12 +94,12 @@ int Idle(double seconds)
     Peer peer;
     BufferedSerialPort port;
     if (!port.Open(peer.Port, 115200, 0)) return 1;
-    const double cpu0 = CpuSeconds(), main0 = MainThreadCpuSeconds();
+    const double cpu0 = ProcessCpuSeconds(), main0 = MainThreadCpuSeconds();
     const auto t0 = Clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
     // Process time less this thread's own is the reader's.
-    const double reader = (CpuSeconds() - cpu0) - (MainThreadCpuSeconds() - main0);
+    const double reader = (ProcessCpuSeconds() - cpu0) - (MainThreadCpuSeconds() - main0);
     const double percent = 100.0 * reader / wall;
     std::printf(
         "idle: reader cpu %.4f s over %.2f s wall = %.4f %% of one core (goal < 0.5 %%) %s\n",

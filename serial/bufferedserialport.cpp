@@ -4,6 +4,7 @@
 #include <QEvent>
 
 #include <algorithm>
+#include <chrono>
 
 BufferedSerialPort::BufferedSerialPort() = default;
 
@@ -25,8 +26,10 @@ void BufferedSerialPort::OnByteReceived(char byte)
 
 void BufferedSerialPort::OnBytesReceived(const char* data, std::size_t size)
 {
+    LastReceived.store(SteadyNowMs(), std::memory_order_relaxed);
     while (size > 0) {
         bool full = false;
+        bool started = false;
         {
             std::unique_lock lock(ReceiveLock);
             // Once stopping, the last chunk is kept whole: at most one read beyond the limit.
@@ -38,10 +41,14 @@ void BufferedSerialPort::OnBytesReceived(const char* data, std::size_t size)
             ReceiveBuffer.append(data, take);
             data += take;
             size -= take;
+            started = ReceivedFlag != 1;
             ReceivedFlag = 1;
             IdleTicks = 0;
             full = ReceiveBuffer.size() >= ReceiveBufferLimit && !StopRequested();
         }
+        // One wake-up per block, not per byte: the window's tick only runs while it has a
+        // block to count.
+        if (started) Post(&BufferedSerialPort::ReceiveStartedEvent);
         if (!full) continue;
         // Hand the full buffer on now, outside the lock, then wait until it has been taken.
         PostNotify();
@@ -58,11 +65,29 @@ void BufferedSerialPort::OnStopRequested()
     BufferTaken.notify_all();
 }
 
+void BufferedSerialPort::OnDeviceLost()
+{
+    Post(&BufferedSerialPort::PortLostEvent);
+}
+
 void BufferedSerialPort::SetNotifyTarget(QObject* window, int message)
 {
     std::lock_guard lock(NotifyLock);
     NotifyWindow = window;
     NotifyMessage = message;
+}
+
+void BufferedSerialPort::SetActivityEvents(int receiveStarted, int portLost)
+{
+    std::lock_guard lock(NotifyLock);
+    ReceiveStartedEvent = receiveStarted;
+    PortLostEvent = portLost;
+}
+
+std::int64_t BufferedSerialPort::SteadyNowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 std::string BufferedSerialPort::TakeReceived()
@@ -84,7 +109,13 @@ std::size_t BufferedSerialPort::PendingBytes()
 
 void BufferedSerialPort::PostNotify()
 {
+    Post(&BufferedSerialPort::NotifyMessage);
+}
+
+void BufferedSerialPort::Post(int BufferedSerialPort::*type)
+{
     std::lock_guard lock(NotifyLock);
-    if (QObject* target = NotifyWindow.data())
-        QCoreApplication::postEvent(target, new QEvent(QEvent::Type(NotifyMessage)));
+    QObject* target = NotifyWindow.data();
+    if (target && this->*type != 0)
+        QCoreApplication::postEvent(target, new QEvent(QEvent::Type(this->*type)));
 }

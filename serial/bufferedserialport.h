@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -27,6 +28,15 @@ public:
     void OnByteReceived(char byte) override;
     // Where PostNotify sends its event; message is a type from QEvent::registerEventType.
     void SetNotifyTarget(QObject* window, int message);
+    // Two more events for the same target, 0 for none: receiveStarted is posted once when a
+    // byte arrives while ReceivedFlag is clear (so a window can tick only while a block is
+    // being collected), portLost once when the reader finds the device hung up or failing.
+    void SetActivityEvents(int receiveStarted, int portLost);
+    // Steady-clock milliseconds (SteadyNowMs) of the last received byte; -1 before any.
+    // Cheap to read from any thread: stamped once per read, not per byte.
+    std::int64_t LastReceivedMs() const { return LastReceived.load(std::memory_order_relaxed); }
+    // The clock LastReceivedMs uses: milliseconds of std::chrono::steady_clock.
+    static std::int64_t SteadyNowMs();
     // Returns every byte received so far, NUL bytes included, and empties the buffer.
     std::string TakeReceived();
     // Number of bytes waiting to be taken.
@@ -42,11 +52,17 @@ public:
 protected:
     void OnBytesReceived(const char* data, std::size_t size) override;
     void OnStopRequested() override;
+    void OnDeviceLost() override;
 
 private:
+    // Posts the event type held in the given member to the target, if both are set.
+    void Post(int BufferedSerialPort::*type);
     std::string ReceiveBuffer;
     std::condition_variable BufferTaken;
     std::mutex NotifyLock;
     QPointer<QObject> NotifyWindow;
     int NotifyMessage = 0;
+    int ReceiveStartedEvent = 0;
+    int PortLostEvent = 0;
+    std::atomic<std::int64_t> LastReceived{-1};
 };

@@ -211,5 +211,5 @@ int SerialPort::ReaderLoop()
 
 void SerialPort::MarkLost()
 {
-    DeviceLost = true;
+    if (!DeviceLost.exchange(true)) OnDeviceLost();
 }

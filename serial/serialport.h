@@ -68,6 +68,9 @@ protected:
     // Runs on the closing thread right after the stop request, so a reader blocked in a
     // subclass wait can notice StopRequested().
     virtual void OnStopRequested() {}
+    // Runs once when the device is found hung up or failing, on whichever thread found it
+    // (usually the reader, as it ends); a deliberate Close never raises it.
+    virtual void OnDeviceLost() {}
     bool StopRequested() const { return StopFlag.load(); }
 
 private:

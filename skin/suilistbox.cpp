@@ -60,6 +60,90 @@ private:
 
 } // namespace
 
+// ---- the rows ----
+
+int TsuiListRows::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(FRows.size());
+}
+
+QVariant TsuiListRows::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    if (role == Qt::DisplayRole) return ShownText(index.row());
+    if (role == Qt::EditRole) return Text(index.row());
+    return {};
+}
+
+Qt::ItemFlags TsuiListRows::flags(const QModelIndex& index) const
+{
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return IsEnabled(index.row()) ? Qt::ItemIsSelectable | Qt::ItemIsEnabled
+                                  : Qt::ItemFlags(Qt::ItemIsSelectable);
+}
+
+void TsuiListRows::Reset(QByteArray text, std::vector<TListRowSpan> rows)
+{
+    beginResetModel();
+    FText = std::move(text);
+    FRows = std::move(rows);
+    FDisabled.clear();
+    endResetModel();
+}
+
+void TsuiListRows::Append(const QStringList& rows)
+{
+    if (rows.isEmpty()) return;
+    beginInsertRows({}, rowCount(), rowCount() + int(rows.size()) - 1);
+    for (const QString& row : rows) {
+        const QByteArray bytes = row.toUtf8();
+        FRows.push_back({FText.size(), bytes.size()});
+        FText.append(bytes);
+    }
+    if (!FDisabled.empty()) FDisabled.resize(FRows.size(), false);
+    endInsertRows();
+}
+
+QByteArrayView TsuiListRows::Bytes(int row) const
+{
+    if (row < 0 || row >= rowCount()) return {};
+    const TListRowSpan& span = FRows[std::size_t(row)];
+    return QByteArrayView(FText).sliced(span.Start, span.Length);
+}
+
+QString TsuiListRows::Text(int row) const
+{
+    return QString::fromUtf8(Bytes(row));
+}
+
+QString TsuiListRows::ShownText(int row) const
+{
+    const QByteArrayView bytes = Bytes(row);
+    if (bytes.size() <= MaxShownBytes) return QString::fromUtf8(bytes);
+    // Cut before a character, never inside one: back over UTF-8 continuation bytes.
+    qsizetype cut = MaxShownBytes;
+    while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80)
+        --cut;
+    return QString::fromUtf8(bytes.first(cut)) +
+           QStringLiteral("… (%1 more bytes)").arg(bytes.size() - cut);
+}
+
+bool TsuiListRows::IsEnabled(int row) const
+{
+    return row < 0 || std::size_t(row) >= FDisabled.size() || !FDisabled[std::size_t(row)];
+}
+
+void TsuiListRows::SetEnabled(int row, bool enabled)
+{
+    if (row < 0 || row >= rowCount() || IsEnabled(row) == enabled) return;
+    FDisabled.resize(FRows.size(), false);
+    FDisabled[std::size_t(row)] = !enabled;
+    const QModelIndex at = index(row);
+    emit dataChanged(at, at);
+}
+
+// ---- the list ----
+
 TRect ListItemTextRect(TRect Item, bool RightToLeft)
 {
     if (RightToLeft)
@@ -86,8 +170,10 @@ void PaintListItem(QPainter& Canvas, const TListItemLook& Look, TRect Item)
     if (Look.FocusRect) PaintFocusRect(Canvas, Item, 0);
 }
 
-TsuiListBox::TsuiListBox(QWidget* parent) : TsuiFieldControl<QListWidget>(parent)
+TsuiListBox::TsuiListBox(QWidget* parent)
+    : TsuiFieldControl<QListView>(parent), FRows(new TsuiListRows(this))
 {
+    setModel(FRows);
     ReserveBorderBand();
     setUniformItemSizes(true);
     setItemDelegate(new TsuiListBoxDelegate(this));
@@ -148,8 +234,9 @@ void TsuiListBox::SetItemHeight(int height)
 QStringList TsuiListBox::Items() const
 {
     QStringList items;
+    items.reserve(count());
     for (int i = 0; i < count(); ++i)
-        items << item(i)->text();
+        items << ItemText(i);
     return items;
 }
 
@@ -157,6 +244,11 @@ void TsuiListBox::SetItems(const QStringList& items)
 {
     clear();
     addItems(items);
+}
+
+void TsuiListBox::SetRows(QByteArray text, std::vector<TListRowSpan> rows)
+{
+    FRows->Reset(std::move(text), std::move(rows));
 }
 
 int TsuiListBox::MeasureString(const QString& text, int width) const
@@ -185,14 +277,13 @@ TListItemLook TsuiListBox::ItemLook(int Index, bool Selected, bool Focused) cons
         look.FocusRect = Index < 0 && Focused;
         return look;
     }
-    const QListWidgetItem* row = item(Index);
-    look.Text = row->text();
+    look.Text = ShownItemText(Index);
     if (Selected) {
         look.Background = FSelectedColor;
         look.TextColor = FSelectedTextColor;
     }
     // A disabled selected row keeps the selected background.
-    if (!(row->flags() & Qt::ItemIsEnabled) || !isEnabled()) look.TextColor = FDisabledTextColor;
+    if (!FRows->IsEnabled(Index) || !isEnabled()) look.TextColor = FDisabledTextColor;
     look.FocusRect = FShowFocusRect && Focused;
     return look;
 }
@@ -205,7 +296,7 @@ void TsuiListBox::UIStyleChanged()
 
 void TsuiListBox::paintEvent(QPaintEvent* event)
 {
-    QListWidget::paintEvent(event);
+    QListView::paintEvent(event);
     if (count() > 0 || !hasFocus() || FStyle == lbStandard) return;
     QPainter canvas(viewport());
     PaintListItem(canvas, ItemLook(-1, false, true), {0, 0, viewport()->width(), FItemHeight});
@@ -216,7 +307,7 @@ void TsuiListBox::paintEvent(QPaintEvent* event)
 void TsuiListBox::SetFileTheme(QObject* theme)
 {
     if (FVScrollBar) FVScrollBar->SetFileTheme(theme);
-    TsuiFieldControl<QListWidget>::SetFileTheme(theme);
+    TsuiFieldControl<QListView>::SetFileTheme(theme);
 }
 
 void TsuiListBox::SetVScrollBar(TsuiScrollBar* bar)

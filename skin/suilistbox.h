@@ -4,8 +4,12 @@
 #include "skin/suiedit.h"
 #include "skin/suiscrollbar.h"
 
+#include <QAbstractListModel>
+#include <QByteArray>
 #include <QFont>
-#include <QListWidget>
+#include <QListView>
+
+#include <vector>
 
 // Everything one list row is painted from, gathered by the list.
 struct TListItemLook
@@ -26,7 +30,49 @@ TRect ListItemTextRect(TRect Item, bool RightToLeft);
 // focus rectangle.
 void PaintListItem(QPainter& Canvas, const TListItemLook& Look, TRect Item);
 
-class TsuiListBox : public TsuiFieldControl<QListWidget>
+// One row of a list: a stretch of the list's UTF-8 text.
+struct TListRowSpan
+{
+    qsizetype Start = 0;
+    qsizetype Length = 0;
+};
+
+// The rows of a list box, kept compactly: one UTF-8 buffer and a span per row, decoded only
+// when a row is painted or asked for, so a list of a few hundred thousand rows costs about
+// its bytes. Rows longer than MaxShownBytes show their start and a mark.
+class TsuiListRows : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    // Display text of a row is cut after this many bytes; the bytes stay whole in the list.
+    static constexpr qsizetype MaxShownBytes = 1024;
+
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Replaces every row: Text (taken, not copied) cut at Rows.
+    void Reset(QByteArray text, std::vector<TListRowSpan> rows);
+    void Append(const QStringList& rows);
+    // The whole text of a row, however long.
+    QString Text(int row) const;
+    // What the row shows: its text, cut after MaxShownBytes with "… (N more bytes)".
+    QString ShownText(int row) const;
+    bool IsEnabled(int row) const;
+    void SetEnabled(int row, bool enabled);
+
+private:
+    QByteArrayView Bytes(int row) const;
+
+    QByteArray FText;
+    std::vector<TListRowSpan> FRows;
+    std::vector<bool> FDisabled; // empty while every row is enabled
+};
+
+class TsuiListBox : public TsuiFieldControl<QListView>
 {
     Q_OBJECT
     Q_PROPERTY(QObject* FileTheme READ FileTheme WRITE SetFileTheme)
@@ -72,6 +118,22 @@ public:
     // Every row's text, in order; setting it replaces the whole content.
     QStringList Items() const;
     void SetItems(const QStringList& items);
+    // Replaces the content by the rows of a UTF-8 text without building a string per row:
+    // the cheap way to show a large block.
+    void SetRows(QByteArray text, std::vector<TListRowSpan> rows);
+    int count() const { return FRows->rowCount(); }
+    void clear() { FRows->Reset({}, {}); }
+    void addItem(const QString& text) { FRows->Append({text}); }
+    void addItems(const QStringList& texts) { FRows->Append(texts); }
+    // The whole text of row Index.
+    QString ItemText(int Index) const { return FRows->Text(Index); }
+    // What row Index shows: its text, cut with a mark when it is very long.
+    QString ShownItemText(int Index) const { return FRows->ShownText(Index); }
+    void SetItemEnabled(int Index, bool enabled) { FRows->SetEnabled(Index, enabled); }
+    void setCurrentRow(int Index) { setCurrentIndex(FRows->index(Index)); }
+    int currentRow() const { return currentIndex().row(); }
+    // Where row Index lies in the viewport.
+    QRect ItemRect(int Index) const { return visualRect(FRows->index(Index)); }
 
     // Height of a row of the variable style: one line of the list's font, at most 255; with
     // no width, the text's width.
@@ -107,6 +169,7 @@ protected:
 private:
     void SetAndRepaint(TColor& field, TColor value);
 
+    TsuiListRows* FRows;
     TAlignment FAlignment = taLeftJustify;
     TColor FSelectedColor = clHighlight;
     TColor FSelectedTextColor = clHighlightText;

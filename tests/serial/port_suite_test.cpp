@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <thread>
 #include <vector>
 
@@ -341,6 +342,66 @@ TYPED_TEST(PortSuite, NotifyIsNeverPostedToADestroyedWindow)
     delete window;
     port.PostNotify(); // must not touch the freed object
     QCoreApplication::sendPostedEvents();
+}
+
+} // namespace
+
+namespace {
+
+// Counts the events of each type it is sent.
+class EventTally : public QObject
+{
+public:
+    std::map<int, int> Count;
+    bool event(QEvent* e) override
+    {
+        ++Count[int(e->type())];
+        return true;
+    }
+};
+
+TYPED_TEST(PortSuite, OneEventStartsEachBlockAndOneTellsOfAHangUp)
+{
+    const unsigned n = this->rig.AddPeer();
+    BufferedSerialPort port;
+    EventTally window;
+    const int notify = QEvent::registerEventType(), started = QEvent::registerEventType(),
+              lost = QEvent::registerEventType();
+    port.SetNotifyTarget(&window, notify);
+    port.SetActivityEvents(started, lost);
+    ASSERT_TRUE(port.Open(n, 115200, 0));
+    EXPECT_EQ(port.LastReceivedMs(), -1);
+
+    const std::int64_t before = BufferedSerialPort::SteadyNowMs();
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(this->rig.PeerWrite(n, "abc"), 3u);
+        ASSERT_TRUE(WaitFor([&] { return port.PendingBytes() == std::size_t(3 * (i + 1)); }));
+    }
+    QCoreApplication::sendPostedEvents(&window);
+    EXPECT_EQ(window.Count[started], 1) << "bytes while the flag is set post nothing more";
+    EXPECT_GE(port.LastReceivedMs(), before);
+    EXPECT_LE(port.LastReceivedMs(), BufferedSerialPort::SteadyNowMs());
+
+    // Once the block is framed (the flag cleared) the next byte starts a new one.
+    {
+        std::lock_guard lock(port.ReceiveLock);
+        port.ReceivedFlag = 0;
+    }
+    ASSERT_EQ(this->rig.PeerWrite(n, "d"), 1u);
+    ASSERT_TRUE(WaitFor([&] { return port.PendingBytes() == 16; }));
+    QCoreApplication::sendPostedEvents(&window);
+    EXPECT_EQ(window.Count[started], 2);
+    EXPECT_EQ(window.Count[lost], 0);
+
+    this->rig.HangUp(n);
+    ASSERT_TRUE(WaitFor([&] { return !port.IsOpen(); }));
+    QCoreApplication::sendPostedEvents(&window);
+    EXPECT_EQ(window.Count[lost], 1);
+    // A deliberate close afterwards, or of a healthy port, reports nothing.
+    EXPECT_TRUE(port.Close());
+    QCoreApplication::sendPostedEvents(&window);
+    EXPECT_EQ(window.Count[lost], 1);
+    EXPECT_EQ(window.Count[notify], 0);
 }
 
 } // namespace

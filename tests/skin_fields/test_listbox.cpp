@@ -76,13 +76,13 @@ TEST_F(ListFixture, MainWindowListShowsFourWholeRowsThenGetsAScrollBarAtFive)
     list.SetItems({"1", "2", "3", "4"});
     QApplication::processEvents();
     EXPECT_FALSE(list.verticalScrollBar()->isVisible());
-    EXPECT_EQ(list.visualItemRect(list.item(3)), QRect(0, 48, 542, 16));
+    EXPECT_EQ(list.ItemRect(3), QRect(0, 48, 542, 16));
 
     list.addItem(QStringLiteral("5"));
     QApplication::processEvents();
     ASSERT_TRUE(list.verticalScrollBar()->isVisible());
     // The fifth row shows its top 5 pixels.
-    EXPECT_EQ(list.visualItemRect(list.item(4)).top(), 64);
+    EXPECT_EQ(list.ItemRect(4).top(), 64);
     // Qt's bar lies inside the band, so the frame stays whole.
     const QRect bar = list.verticalScrollBar()->parentWidget()->geometry();
     EXPECT_EQ(bar.x() + bar.width(), 544);
@@ -130,7 +130,7 @@ TEST_F(ListFixture, SelectedAndDisabledRowsUseTheirOwnColours)
 
     // So does a single disabled item in an enabled list.
     list.setEnabled(true);
-    list.item(1)->setFlags(list.item(1)->flags() & ~Qt::ItemIsEnabled);
+    list.SetItemEnabled(1, false);
     EXPECT_GT(InkOf(Row(1), Rgb(clRed), all).Count, 10);
     EXPECT_EQ(InkOf(Row(0), Rgb(clRed), all).Count, 0);
 }
@@ -229,4 +229,47 @@ TEST_F(ListFixture, VariableRowsAreOneLineOfTheFontHigh)
     huge.setPixelSize(400);
     list.setFont(huge);
     EXPECT_EQ(list.MeasureString(QStringLiteral("x"), 100), 255);
+}
+
+TEST_F(ListFixture, RowsFromOneTextShowLongLinesCutWithAMark)
+{
+    const qsizetype max = TsuiListRows::MaxShownBytes;
+    // "é" is two bytes: placed across the cut, it is not split.
+    const QByteArray longLine = QByteArray(max - 1, 'x') + "\xC3\xA9" + QByteArray(500, 'y');
+    const QByteArray text = "first\r\n" + longLine + "\nlast";
+    list.SetRows(text, {{0, 5}, {7, longLine.size()}, {8 + longLine.size(), 4}});
+    ASSERT_EQ(list.count(), 3);
+    EXPECT_EQ(list.ItemText(0), "first");
+    EXPECT_EQ(list.ItemText(1), QString::fromUtf8(longLine)) << "the row keeps every byte";
+    EXPECT_EQ(list.ShownItemText(1),
+              QString(max - 1, QLatin1Char('x')) + QStringLiteral("\u2026 (502 more bytes)"));
+    EXPECT_EQ(list.ShownItemText(2), "last");
+    EXPECT_EQ(list.ItemLook(1, false, false).Text, list.ShownItemText(1));
+    // A row of exactly the display length is shown whole.
+    list.SetItems({QString(max, QLatin1Char('z'))});
+    EXPECT_EQ(list.ShownItemText(0).size(), max);
+}
+
+TEST_F(ListFixture, TwoHundredThousandRowsScrollToTheLast)
+{
+    QByteArray text;
+    std::vector<TListRowSpan> rows;
+    for (int i = 0; i < 200000; ++i) {
+        const QByteArray line = "+IPD,0,4:" + QByteArray::number(i);
+        rows.push_back({text.size(), line.size()});
+        text += line + "\r\n";
+    }
+    list.resize(546, 73);
+    list.show();
+    list.SetRows(std::move(text), std::move(rows));
+    QApplication::processEvents();
+    EXPECT_EQ(list.count(), 200000);
+    EXPECT_EQ(list.ItemRect(1).top(), RowHeight) << "uniform rows";
+    list.scrollToBottom();
+    EXPECT_EQ(list.ItemText(199999), "+IPD,0,4:199999");
+    EXPECT_TRUE(list.viewport()->rect().intersects(list.ItemRect(199999)));
+    list.clear();
+    EXPECT_EQ(list.count(), 0);
+    list.addItem(QStringLiteral("again"));
+    EXPECT_EQ(list.Items(), QStringList{"again"});
 }

@@ -85,3 +85,41 @@ TEST(SplitLines, SplitsQStringTheSameWay)
     EXPECT_EQ(SplitLines(u"a\n\rb"), (QStringList{"a", "", "b"}));
     EXPECT_EQ(SplitLines(u""), QStringList{});
 }
+
+TEST(SplitLineSpans, CutsBytesAtTheSameBreaksAsTheDecodedText)
+{
+    const QByteArray bytes = "AT\r\r\n\xC3\xA9t\xC3\xA9\n\rx\r";
+    const std::vector<LineSpan> spans = SplitLineSpans(bytes);
+    QStringList decoded;
+    for (const LineSpan& span : spans)
+        decoded << QString::fromUtf8(bytes.sliced(span.Start, span.Length));
+    EXPECT_EQ(decoded, SplitLines(QString::fromUtf8(bytes)));
+    EXPECT_EQ(decoded, (QStringList{"AT", "", QStringLiteral("été"), "", "x"}));
+    EXPECT_TRUE(SplitLineSpans("").empty());
+    EXPECT_EQ(ShownReceivedBytes(QByteArray("ab\0cd", 5)), QByteArrayView("ab"));
+}
+
+TEST(BlockTail, KeepsTheLastWholeLinesWithinTheLimit)
+{
+    // Within the limit nothing changes.
+    EXPECT_EQ(BlockTail("abc\r\ndef", 8), QByteArray("abc\r\ndef"));
+    // The partial line the cut lands in is dropped.
+    EXPECT_EQ(BlockTail("line1\r\nline2\r\nline3\r\n", 12), QByteArray("line3\r\n"));
+    // A cut right after a break keeps the line that follows it whole.
+    EXPECT_EQ(BlockTail("aaaa\nbbbb\n", 5), QByteArray("bbbb\n"));
+    // A cut between CR and LF does not start the tail with the LF.
+    EXPECT_EQ(BlockTail("aaaa\r\nbb\r\n", 5), QByteArray("bb\r\n"));
+    // One long line, with or without a final break, shows its end rather than nothing.
+    EXPECT_EQ(BlockTail("0123456789", 4), QByteArray("6789"));
+    EXPECT_EQ(BlockTail("0123456789\r\n", 4), QByteArray("89\r\n"));
+
+    // A block of short lines a little over the bound: nearly the whole bound is kept.
+    QByteArray block;
+    for (int i = 0; block.size() < 5000; ++i)
+        block += "+IPD," + QByteArray::number(i) + "\r\n";
+    const QByteArray tail = BlockTail(block, 4096);
+    EXPECT_LE(tail.size(), 4096);
+    EXPECT_GT(tail.size(), 4096 - 16);
+    EXPECT_TRUE(block.endsWith(tail));
+    EXPECT_TRUE(tail.startsWith("+IPD,"));
+}
