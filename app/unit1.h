@@ -70,6 +70,8 @@ private:
     void BindHandlers();
     // Shows the port's real state: Opened or Closed, from Port->IsOpen() alone.
     void ShowPortState();
+    // Gives each label and list whose texts the window face cuts the same face a little smaller.
+    void FitTextsToControls();
 
     TColor FColor = clBtnFace;
     Forms::TFormBorderStyle FBorderStyle = Forms::bsSizeable;
