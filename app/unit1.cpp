@@ -1,10 +1,13 @@
 #include "app/unit1.h"
 
 #include "serial/portnames.h"
+#include "skin/suipublic.h"
+#include "workbench/catalogue.h"
 #include "workbench/framing.h"
 #include "workbench/portsettings.h"
 #include "workbench/statustexts.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QMetaMethod>
 #include <QTime>
@@ -86,6 +89,8 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     connect(EscapeTimer, &QTimer::timeout, this, &TForm1::EscapeTimerTimer);
 
     FormCreate();
+    // After the start-up has filled the port list.
+    FitTextsToControls();
 }
 
 // Our threads may not outlive main: the port (and its reader) end with the window.
@@ -145,6 +150,32 @@ void TForm1::FormCreate()
     suiEdit2->setEnabled(false);
     suiEdit3->setEnabled(false);
     SetStatusText(Workbench::ShortTimeText(QTime::currentTime()), 2);
+}
+
+void TForm1::FitTextsToControls()
+{
+    // Beside its stored text, a label must hold every caption the command page gives it, and
+    // the parameter list every choice of every command.
+    QHash<const QWidget*, QStringList> texts;
+    for (int k = 0; k < Workbench::CommandCount; ++k) {
+        const auto panel = Workbench::CommandPanelFor(k);
+        if (panel->label6Caption) texts[Label6] << *panel->label6Caption;
+        texts[Label9] << panel->label9Caption;
+        texts[Label10] << panel->label10Caption;
+        texts[suiComboBox1] << panel->choices;
+    }
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (label->text().isEmpty()) continue; // the lamp pictures
+        label->setFont(FontThatFits(label->font(), texts.value(label) << label->text(),
+                                    label->contentsRect().width()));
+    }
+    for (TsuiComboBox* box : findChildren<TsuiComboBox*>()) {
+        QStringList items = texts.value(box);
+        for (int i = 0; i < box->count(); ++i)
+            items << box->itemText(i);
+        const int width = std::min(box->TextRect().Width(), box->ListTextWidth());
+        box->setFont(FontThatFits(box->font(), items, width));
+    }
 }
 
 void TForm1::SetStatusText(const QString& text, int index)

@@ -95,6 +95,8 @@ private:
     void WriteCommand(const QByteArray& text);
     // Starts EscapeTimer for whatever the guard still waits for.
     void ArmEscapeTimer();
+    // Gives each label and list whose texts the window face cuts the same face a little smaller.
+    void FitTextsToControls();
 
     TColor FColor = clBtnFace;
     Forms::TFormBorderStyle FBorderStyle = Forms::bsSizeable;

@@ -1,7 +1,12 @@
 #include "skin/suicombobox.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QFrame>
+#include <QLineEdit>
 #include <QPaintEvent>
+#include <QProxyStyle>
+#include <QStyleFactory>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
 
@@ -22,6 +27,45 @@ QString ButtonArtName(TsuiUIStyle style)
         return {};
     }
 }
+
+// Qt's style with two changes to how the list drops. Qt lays a pick-only box's list over the box
+// like a menu, as many rows as there are items; the skinned box drops it below the box (above
+// only where the screen has no room below) with DropDownCount rows and a scroll bar. And Qt
+// starts a list below on the box's last row and ends one above on its first; one row more on each
+// side of the rectangle it places the list by puts the list right beside the box.
+class TsuiComboBoxStyle : public QProxyStyle
+{
+public:
+    TsuiComboBoxStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_ComboBox_Popup) return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
+                         SubControl sub, const QWidget* widget) const override
+    {
+        const QRect r = QProxyStyle::subControlRect(control, option, sub, widget);
+        if (control == CC_ComboBox && sub == SC_ComboBoxListBoxPopup) return r.adjusted(0, -1, 0, 1);
+        return r;
+    }
+};
+
+// One such style serves every box; it ends with the application.
+QStyle* ComboBoxStyle()
+{
+    static QPointer<TsuiComboBoxStyle> style;
+    if (!style) {
+        style = new TsuiComboBoxStyle;
+        style->setParent(qApp);
+    }
+    return style;
+}
+
+// QLineEdit keeps this much room on each side of its text, inside its contents rectangle.
+constexpr int LineEditTextMargin = 2;
 
 void FillTriangle(QPainter& canvas, QPoint at, TColor color)
 {
@@ -88,6 +132,12 @@ void PaintComboBoxSkin(QPainter& Canvas, const TComboBoxLook& Look, const TCombo
 
 TsuiComboBox::TsuiComboBox(QWidget* parent) : TsuiFieldControl<QComboBox>(parent)
 {
+    setStyle(ComboBoxStyle());
+    // Typed text picks an entry or nothing: it never becomes one.
+    setInsertPolicy(QComboBox::NoInsert);
+    SetDropDownCount(8);
+    FListScrollBar = new TsuiSkinnedQtScrollBar(Qt::Vertical);
+    view()->setVerticalScrollBar(FListScrollBar);
     // The framework's combo box starts as a drop-down with an edit field.
     SetStyle(csDropDown);
     SetColor(clWindow);
@@ -116,6 +166,11 @@ void TsuiComboBox::SetStyle(TComboBoxStyle style)
 {
     FStyle = style;
     setEditable(style != csDropDownList);
+    // Qt makes a new edit field each time the box becomes editable; Qt's own handling of the
+    // finished text (picking a matching entry) is connected first and runs first.
+    if (QLineEdit* edit = lineEdit())
+        connect(edit, &QLineEdit::editingFinished, this, &TsuiComboBox::TypedTextFinished,
+                Qt::UniqueConnection);
     // The line edit Qt creates for an editable box must show the field colour too.
     SetColor(Color());
     update();
@@ -132,11 +187,30 @@ void TsuiComboBox::Loaded()
     if (FStoredItemIndex < count()) setCurrentIndex(FStoredItemIndex);
 }
 
+void TsuiComboBox::TypedTextFinished()
+{
+    QLineEdit* edit = lineEdit();
+    if (!edit) return;
+    const int chosen = currentIndex();
+    const QString shown = chosen >= 0 ? itemText(chosen) : QString();
+    if (edit->text() == shown) return;
+    // An entry typed in other letter case is the entry; any other text shows the chosen entry
+    // again, so the box never shows what a reader of ItemIndex would not get.
+    const int match = findText(edit->text(), Qt::MatchFixedString);
+    if (match >= 0 && match != chosen) {
+        setCurrentIndex(match);
+        emit activated(match);
+    }
+    edit->setText(currentIndex() >= 0 ? itemText(currentIndex()) : QString());
+}
+
 void TsuiComboBox::UIStyleChanged()
 {
     FArrowColor = clBlack;
     TsuiUIStyle style;
-    if (ResolveStyle(style)) return;
+    const bool fromFile = ResolveStyle(style);
+    if (FListScrollBar) FListScrollBar->SetUIStyle(style);
+    if (fromFile) return;
     FBorderColor = GetInsideThemeColor(style, SuiTheme::ControlBorderColor);
     FButtonColor = GetInsideThemeColor(style, SuiTheme::FormColor);
 }
@@ -148,6 +222,38 @@ TComboBoxLayout TsuiComboBox::Layout() const
     const QRect button =
         style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, this);
     return ComboBoxLayout({0, 0, width(), height()}, TRect::fromQRect(button), isRightToLeft());
+}
+
+TRect TsuiComboBox::PickOnlyTextRect(TRect field)
+{
+    // Inside the one-pixel highlight mark, two pixels in on the left and one on the right.
+    return {field.Left + 3, field.Top + 1, field.Right - 2, field.Bottom - 1};
+}
+
+TRect TsuiComboBox::TextRect() const
+{
+    const QLineEdit* edit = lineEdit();
+    if (!edit) return PickOnlyTextRect(Layout().Field);
+    // Where Qt puts the edit field for the current size, even before a pending resize arrives.
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    const QRect field =
+        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    const QMargins m = edit->contentsMargins() + edit->textMargins();
+    return {field.x() + m.left() + LineEditTextMargin, field.y() + m.top(),
+            field.x() + field.width() - m.right() - LineEditTextMargin,
+            field.y() + field.height() - m.bottom()};
+}
+
+int TsuiComboBox::ListTextWidth() const
+{
+    const QAbstractItemView* list = view();
+    const auto* popup = qobject_cast<const QFrame*>(list->window());
+    int width = this->width() - 2 * (popup ? popup->frameWidth() : 0) - 2 * list->frameWidth();
+    if (count() > DropDownCount() && FListScrollBar) width -= FListScrollBar->sizeHint().width();
+    // Qt's list rows keep the focus frame's margin and one pixel more on each side of the text.
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    return width - 2 * margin;
 }
 
 void TsuiComboBox::paintEvent(QPaintEvent* event)
@@ -176,8 +282,7 @@ void TsuiComboBox::PaintPickOnlyField(QPainter& canvas, TRect field)
                                       : palette().color(QPalette::Text);
     canvas.setPen(text);
     canvas.setFont(font());
-    const TRect textRect{mark.Left + 2, mark.Top, mark.Right - 1, mark.Bottom};
-    canvas.drawText(textRect.toQRect(),
+    canvas.drawText(PickOnlyTextRect(field).toQRect(),
                     int((isRightToLeft() ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter |
                         Qt::TextSingleLine),
                     currentText());

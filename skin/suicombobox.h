@@ -3,6 +3,7 @@
 // flat drop button with a small arrow, and a one-pixel frame around the dropped list.
 #include "framework/trect.h"
 #include "skin/suiedit.h"
+#include "skin/suiscrollbar.h"
 
 #include <QComboBox>
 #include <QPointer>
@@ -48,6 +49,7 @@ class TsuiComboBox : public TsuiFieldControl<QComboBox>
     Q_PROPERTY(TComboBoxStyle Style READ Style WRITE SetStyle)
     Q_PROPERTY(int ItemHeight MEMBER FItemHeight)
     Q_PROPERTY(int ItemIndex READ ItemIndex WRITE SetItemIndex)
+    Q_PROPERTY(int DropDownCount READ DropDownCount WRITE SetDropDownCount)
 
 public:
     // csDropDown: an edit field with a list; csSimple: an edit field, drawn all by Qt;
@@ -68,9 +70,20 @@ public:
     void SetItemIndex(int index);
     // Runs what the end of loading does: selects the stored item index.
     Q_INVOKABLE void Loaded();
+    // Rows the dropped list shows before it scrolls.
+    int DropDownCount() const { return maxVisibleItems(); }
+    void SetDropDownCount(int count) { setMaxVisibleItems(count); }
 
     // The skin's geometry for the current size, style and direction.
     TComboBoxLayout Layout() const;
+    // Where the box shows the chosen item's text: the pick-only field's text area, or the
+    // editable field's line less the edit's own margins.
+    TRect TextRect() const;
+    // The width an item's text has in a row of the dropped list, with the list's scroll bar
+    // counted while the items outnumber DropDownCount.
+    int ListTextWidth() const;
+    // The dropped list's scroll bar, drawn in the box's look.
+    TsuiSkinnedQtScrollBar* ListScrollBar() const { return FListScrollBar; }
     // The popup shows a BorderColor frame while it is open.
     void showPopup() override;
     // After the list closes the parent repaints, wiping anything the open list left behind.
@@ -87,6 +100,9 @@ protected:
 
 private:
     void PaintPickOnlyField(QPainter& canvas, TRect field);
+    static TRect PickOnlyTextRect(TRect field);
+    // Typed text only ever picks an entry: text that names none gives way to the chosen one.
+    void TypedTextFinished();
 
     TColor FButtonColor = clBtnFace;
     TColor FArrowColor = clBlack;
@@ -94,4 +110,5 @@ private:
     int FItemHeight = 13;
     int FStoredItemIndex = -1;
     QPointer<QWidget> FFramedPopup;
+    QPointer<TsuiSkinnedQtScrollBar> FListScrollBar;
 };

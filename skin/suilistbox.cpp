@@ -354,22 +354,9 @@ void TsuiListBox::UpdateScrollBars()
     TsuiScrollBar* bar = FVScrollBar;
     if (!bar) return;
     FUpdatingScrollBar = true;
-    const TsuiNativeScrollState state = NativeScrollState(*verticalScrollBar(), *this);
-    if (state.Available && isEnabled()) {
-        bar->SetLineButton(state.ThumbLength);
-        bar->setEnabled(true);
-        // Never shown over a list that is itself hidden.
-        bar->setVisible(ShownWithParent(*this) && bar->width() > 0 && bar->height() > 0);
-    } else if (state.Available) {
-        bar->setEnabled(false);
-    } else {
-        bar->SetLineButton(0);
-        bar->setEnabled(false);
-        bar->hide();
-    }
-    bar->SetMax(state.Max);
-    bar->SetMin(state.Min);
-    bar->SetPosition(state.Position);
+    // Never shown over a list that is itself hidden.
+    MirrorScrollState(*bar, NativeScrollState(*verticalScrollBar(), *this), isEnabled(),
+                      ShownWithParent(*this));
     FUpdatingScrollBar = false;
 }
 

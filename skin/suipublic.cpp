@@ -1,6 +1,8 @@
 #include "suipublic.h"
 
 #include <QApplication>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
@@ -339,6 +341,29 @@ QString FormatStringWithWidth(const QFontMetrics& Metrics, const QString& Text, 
 QString FormatStringWithWidth(const QPainter& Canvas, const QString& Text, int MaxWidth)
 {
     return FormatStringWithWidth(Canvas.fontMetrics(), Text, MaxWidth);
+}
+
+int TextExtent(const QFont& Font, const QString& Text)
+{
+    const QFontMetricsF metrics(Font);
+    const QRectF ink = metrics.boundingRect(Text);
+    const qreal right = std::max(metrics.horizontalAdvance(Text), ink.right());
+    return int(std::ceil(right - std::min<qreal>(0, ink.left()) - 1e-6));
+}
+
+QFont FontThatFits(const QFont& Font, const QStringList& Texts, int Width, int MinPixelSize)
+{
+    const auto fits = [&](const QFont& font) {
+        return std::all_of(Texts.begin(), Texts.end(),
+                           [&](const QString& text) { return TextExtent(font, text) <= Width; });
+    };
+    if (fits(Font)) return Font;
+    QFont smaller = Font;
+    for (int size = QFontInfo(Font).pixelSize() - 1; size >= MinPixelSize; --size) {
+        smaller.setPixelSize(size);
+        if (fits(smaller)) break;
+    }
+    return smaller;
 }
 
 bool InRect(int X, int Y, TRect Rect)

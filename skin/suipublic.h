@@ -6,10 +6,12 @@
 #include "framework/trect.h"
 #include "suithemes.h"
 
+#include <QFont>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -97,6 +99,13 @@ void ScanColor(QImage& Bitmap, TColor FromColor, TColor ToColor);
 // Characters are never cut in half.
 QString FormatStringWithWidth(const QFontMetrics& Metrics, const QString& Text, int MaxWidth);
 QString FormatStringWithWidth(const QPainter& Canvas, const QString& Text, int MaxWidth);
+
+// Pixels Text needs in Font to show whole: its advance or its ink, whichever reaches further,
+// with any ink left of the start counted too.
+int TextExtent(const QFont& Font, const QString& Text);
+// Font, or the same face a pixel smaller at a time (down to MinPixelSize), until every one of
+// Texts shows whole in Width pixels; the smallest tried when none does.
+QFont FontThatFits(const QFont& Font, const QStringList& Texts, int Width, int MinPixelSize = 8);
 
 // True when the point lies in Rect, the right and bottom edges included.
 bool InRect(int X, int Y, TRect Rect);

@@ -572,3 +572,84 @@ void ReleaseCoupledScrollBar(TsuiScrollBar& Bar, const QObject* Owner)
     // A bar that showed a disabled owner's state gets its thumb back.
     Bar.SetSliderVisible(true);
 }
+
+void MirrorScrollState(TsuiScrollBar& Bar, const TsuiNativeScrollState& State, bool OwnerEnabled,
+                       bool MayShow)
+{
+    if (State.Available && OwnerEnabled) {
+        Bar.SetLineButton(State.ThumbLength);
+        Bar.setEnabled(true);
+        Bar.setVisible(MayShow && Bar.width() > 0 && Bar.height() > 0);
+    } else if (State.Available) {
+        Bar.setEnabled(false);
+    } else {
+        Bar.SetLineButton(0);
+        Bar.setEnabled(false);
+        Bar.hide();
+    }
+    Bar.SetMax(State.Max);
+    Bar.SetMin(State.Min);
+    Bar.SetPosition(State.Position);
+}
+
+// ---- a Qt scroll bar drawn as the skinned bar ----
+
+TsuiSkinnedQtScrollBar::TsuiSkinnedQtScrollBar(Qt::Orientation orientation, QWidget* parent)
+    : QScrollBar(orientation, parent)
+{
+    FSkin = new TsuiScrollBar(this);
+    FSkin->SetOrientation(orientation == Qt::Vertical ? suiVertical : suiHorizontal);
+    connect(FSkin, &TsuiScrollBar::OnChange, this, &TsuiSkinnedQtScrollBar::OnSkinChange);
+    connect(this, &QScrollBar::valueChanged, this, &TsuiSkinnedQtScrollBar::Mirror);
+    connect(this, &QScrollBar::rangeChanged, this, &TsuiSkinnedQtScrollBar::Mirror);
+}
+
+void TsuiSkinnedQtScrollBar::SetUIStyle(TsuiUIStyle style)
+{
+    FSkin->SetUIStyle(style);
+    updateGeometry();
+    Mirror();
+}
+
+QSize TsuiSkinnedQtScrollBar::sizeHint() const
+{
+    const QSize qt = QScrollBar::sizeHint();
+    // A vertical skinned bar makes itself as wide as its arrows, a horizontal one as high.
+    return orientation() == Qt::Vertical ? QSize(FSkin->DecButton()->width(), qt.height())
+                                         : QSize(qt.width(), FSkin->DecButton()->height());
+}
+
+void TsuiSkinnedQtScrollBar::resizeEvent(QResizeEvent* event)
+{
+    QScrollBar::resizeEvent(event);
+    FSkin->setGeometry(rect());
+    Mirror();
+}
+
+void TsuiSkinnedQtScrollBar::showEvent(QShowEvent* event)
+{
+    QScrollBar::showEvent(event);
+    Mirror();
+}
+
+void TsuiSkinnedQtScrollBar::changeEvent(QEvent* event)
+{
+    QScrollBar::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange) Mirror();
+}
+
+void TsuiSkinnedQtScrollBar::Mirror()
+{
+    FMirroring = true;
+    // The skin lives inside this bar: it is hidden whenever this bar is.
+    const QWidget& owner = parentWidget() ? *parentWidget() : *static_cast<QWidget*>(this);
+    MirrorScrollState(*FSkin, NativeScrollState(*this, owner), isEnabled(), true);
+    FMirroring = false;
+}
+
+void TsuiSkinnedQtScrollBar::OnSkinChange()
+{
+    if (FMirroring) return;
+    setValue(FSkin->Position());
+    Mirror();
+}

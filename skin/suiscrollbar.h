@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
@@ -14,7 +15,6 @@
 #include <memory>
 
 class QAbstractScrollArea;
-class QScrollBar;
 class TsuiImageButton;
 
 // Holds the orientation so that the meta-object system knows its names.
@@ -294,3 +294,38 @@ private:
 // Uncoupling from Owner: the bar's change no longer reaches Owner, and it is left as a plain bar
 // (no thumb length of its own, Max 100, enabled).
 void ReleaseCoupledScrollBar(TsuiScrollBar& Bar, const QObject* Owner);
+
+// Shows State on a coupled bar: while there is something to scroll the bar takes the Qt thumb's
+// length and, with its owner enabled, is enabled and shown (MayShow false keeps it hidden);
+// otherwise it is disabled and hidden with no thumb length of its own. Range and position follow.
+void MirrorScrollState(TsuiScrollBar& Bar, const TsuiNativeScrollState& State, bool OwnerEnabled,
+                       bool MayShow);
+
+// A Qt scroll bar drawn as the skinned bar: it keeps the scroll state and its place in the scroll
+// area's layout, as thick as the skinned bar, while the skinned bar covers it and mirrors it. For
+// scroll areas that Qt builds itself, such as a combo box's dropped list.
+class TsuiSkinnedQtScrollBar : public QScrollBar
+{
+    Q_OBJECT
+
+public:
+    explicit TsuiSkinnedQtScrollBar(Qt::Orientation orientation, QWidget* parent = nullptr);
+
+    TsuiScrollBar* Skin() const { return FSkin; }
+    // The look of the skinned bar.
+    void SetUIStyle(TsuiUIStyle style);
+    // As thick as the skinned bar, so the area leaves exactly its room.
+    QSize sizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void Mirror();
+    void OnSkinChange();
+
+    TsuiScrollBar* FSkin = nullptr;
+    bool FMirroring = false; // the skin is being written from this bar's state
+};

@@ -107,6 +107,11 @@ void TsuiStatusBar::SetStoredPanels(const QStringList& stored)
     update();
 }
 
+QRect TsuiStatusBar::PanelTextRect(int index) const
+{
+    return PanelRect(index).adjusted(2, 0, -2, 0);
+}
+
 void TsuiStatusBar::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -115,8 +120,7 @@ void TsuiStatusBar::paintEvent(QPaintEvent*)
     painter.setPen(palette().color(QPalette::WindowText));
     for (int i = 0; i < PanelCount(); ++i) {
         const TRect cell = TRect::fromQRect(PanelRect(i));
-        painter.drawText(QRect(cell.Left + 2, cell.Top, cell.Width() - 4, cell.Height()),
-                         int(FPanels.at(i).Alignment | Qt::AlignVCenter), FPanels.at(i).Text);
+        painter.drawText(PanelTextRect(i), int(FPanels.at(i).Alignment | Qt::AlignVCenter), FPanels.at(i).Text);
         if (i + 1 < PanelCount())
             painter.fillRect(cell.Right - 1, 2, 1, height() - 4, toQColor(clGray));
     }

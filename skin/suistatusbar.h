@@ -37,6 +37,8 @@ public:
     QString PanelText(int index) const;
     // Rectangle of panel index in the bar; the last panel runs to the bar's right edge.
     QRect PanelRect(int index) const;
+    // Where panel index's text goes: the panel less two pixels on each side.
+    QRect PanelTextRect(int index) const;
     // Whether the grip is drawn: only on a window the user can resize.
     bool ShowsGrip() const;
     // The grip square of a W x H bar.
