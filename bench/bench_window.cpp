@@ -105,10 +105,16 @@ public:
         t.start();
         const bool r = QApplication::notify(receiver, event);
         --Depth;
-        LongestNs = std::max(LongestNs, t.nsecsElapsed());
+        if (t.nsecsElapsed() > LongestNs) {
+            LongestNs = t.nsecsElapsed();
+            // Named by class and event type, so a long stall says where to look.
+            LongestWhat = QByteArray(receiver->metaObject()->className()) + " event " +
+                          QByteArray::number(int(event->type()));
+        }
         return r;
     }
     qint64 LongestNs = 0;
+    QByteArray LongestWhat;
 
 private:
     int Depth = 0;
@@ -242,10 +248,12 @@ int main(int argc, char** argv)
             sent = true;
         });
         RunLoop(60000, [&] {
-            return sent && form.Port->PendingBytes() == 0 && !form.Timer1->isActive();
+            return sent && form.Port->PendingBytes() == 0 && !form.Timer1->isActive() &&
+                   !form.ReceivedBlockPending();
         });
         watcher.join();
         RunLoop(300); // the last paints
+        std::printf("  (longest: %s)\n", app.LongestWhat.constData());
         return double(app.LongestNs) / 1e6;
     };
 
