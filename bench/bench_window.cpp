@@ -27,8 +27,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
 #include <functional>
+#include <poll.h>
 #include <string>
 #include <termios.h>
 #include <thread>
@@ -172,8 +172,7 @@ void RunLoop(int ms, const std::function<bool()>& done = {})
 
 bool Report(const char* what, double value, const char* unit, const char* goal, bool met)
 {
-    std::printf("%-44s %10.3f %-6s (goal %s) %s\n", what, value, unit, goal,
-                met ? "OK" : "MISSED");
+    std::printf("%-44s %10.3f %-6s (goal %s) %s\n", what, value, unit, goal, met ? "OK" : "MISSED");
     std::fflush(stdout);
     return met;
 }
@@ -278,8 +277,8 @@ int main(int argc, char** argv)
     });
     ok &= Report("stall: longest event, 10 MB line", lineStall, "ms", "<= 50", lineStall <= 50.0);
 
-    const double nulStall =
-        flood(std::size_t{1} << 20, [](std::string& out, std::size_t size) { out.append(size, '\0'); });
+    const double nulStall = flood(
+        std::size_t{1} << 20, [](std::string& out, std::size_t size) { out.append(size, '\0'); });
     ok &= Report("stall: longest event, 1 MiB of NULs", nulStall, "ms", "<= 50", nulStall <= 50.0);
     const double afterMB = ResidentMB();
     ok &= Report("after the floods: resident memory", afterMB, "MB", "<= idle + 25",
