@@ -34,9 +34,9 @@ void BufferedSerialPort::OnBytesReceived(const char* data, std::size_t size)
             std::unique_lock lock(ReceiveLock);
             // Once stopping, the last chunk is kept whole: at most one read beyond the limit.
             const std::size_t room =
-                StopRequested()
-                    ? size
-                    : ReceiveBufferLimit - std::min(std::size_t(ReceiveBuffer.size()), ReceiveBufferLimit);
+                StopRequested() ? size
+                                : ReceiveBufferLimit - std::min(std::size_t(ReceiveBuffer.size()),
+                                                                ReceiveBufferLimit);
             const std::size_t take = std::min(room, size);
             // A new block gets room for the whole bound at once: reserving touches no memory,
             // and growing later would copy megabytes while the window's tick waits for the lock.
@@ -57,10 +57,9 @@ void BufferedSerialPort::OnBytesReceived(const char* data, std::size_t size)
         // Hand the full buffer on now, outside the lock, then wait until it has been taken.
         PostNotify();
         std::unique_lock lock(ReceiveLock);
-        BufferTaken.wait(
-            lock, [this] {
-                return std::size_t(ReceiveBuffer.size()) < ReceiveBufferLimit || StopRequested();
-            });
+        BufferTaken.wait(lock, [this] {
+            return std::size_t(ReceiveBuffer.size()) < ReceiveBufferLimit || StopRequested();
+        });
     }
 }
 
