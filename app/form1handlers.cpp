@@ -9,6 +9,8 @@
 
 #include "framework/memoryreturn.h"
 
+#include <QThreadPool>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -126,35 +128,50 @@ void TForm1::OnReceiveNotify()
     // Posted by the tick, this ends a block; posted by the reader at the buffer's bound, the
     // block goes on and what is shown now is its first part.
     const bool blockEnds = std::exchange(FramePosted, false);
-    std::string taken = Port->TakeReceived();
-    const bool handedOver = !blockEnds && taken.size() >= BufferedSerialPort::ReceiveBufferLimit;
-    if (taken.empty()) {
+    QByteArray part = Port->TakeReceivedBytes();
+    const qsizetype limit = qsizetype(BufferedSerialPort::ReceiveBufferLimit);
+    const bool handedOver = !blockEnds && part.size() >= limit;
+    const bool joins = std::exchange(BlockContinues, handedOver && !part.isEmpty());
+    if (part.isEmpty()) {
         // Nothing arrived since the last take: the pane keeps what it shows.
-        if (blockEnds) ReceiveCarry.clear();
+        if (blockEnds && joins) SplitPool->start([this] { SplitCarry.clear(); });
+        BlockContinues = joins && !blockEnds;
         return;
     }
-    QByteArray block = std::move(ReceiveCarry);
-    ReceiveCarry.clear();
-    block.append(taken.data(), qsizetype(taken.size()));
-    taken = std::string();
-    block = Workbench::BlockTail(std::move(block),
-                                 qsizetype(BufferedSerialPort::ReceiveBufferLimit));
     SetStatusText(QStringLiteral("Successful"), 1);
-    if (handedOver) ReceiveCarry = block; // shared with the list, not copied
-    ShowReceivedBlock(std::move(block));
+    const std::uint64_t serial = ++LatestBlock;
+    if (!joins && part.size() < LargeBlockBytes) {
+        auto rows = Workbench::SplitLineSpans<TListRowSpan>(Workbench::ShownReceivedBytes(part));
+        ShowRows(serial, std::move(part), std::move(rows));
+        return;
+    }
+    // Joining and finding the lines of megabytes takes longer than a turn of the event loop
+    // may: the splitter thread does it (one task at a time, in arrival order, and it alone
+    // touches SplitCarry) and posts the rows back.
+    SplitPool->start([this, serial, handedOver, limit, part = std::move(part)]() mutable {
+        QByteArray block =
+            Workbench::JoinBlockTail(std::exchange(SplitCarry, {}), std::move(part), limit);
+        if (handedOver) SplitCarry = block; // shared, not copied
+        auto rows = std::make_shared<std::vector<TListRowSpan>>(
+            Workbench::SplitLineSpans<TListRowSpan>(Workbench::ShownReceivedBytes(block)));
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial, rows, block = std::move(block)]() mutable {
+                ShowRows(serial, std::move(block), std::move(*rows));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
-void TForm1::ShowReceivedBlock(QByteArray block)
+void TForm1::ShowRows(std::uint64_t serial, QByteArray block, std::vector<TListRowSpan> rows)
 {
+    if (serial != LatestBlock) return; // a later block has been shown, or is on its way
+    ShownBlock = serial;
     const qsizetype size = block.size();
-    const QByteArrayView shown = Workbench::ShownReceivedBytes(block);
-    const std::vector<Workbench::LineSpan> lines = Workbench::SplitLineSpans(shown);
-    std::vector<TListRowSpan> rows;
-    rows.reserve(lines.size());
-    for (const Workbench::LineSpan& line : lines)
-        rows.push_back({line.Start, line.Length});
     suiListBox1->SetRows(std::move(block), std::move(rows));
-    if (size >= LargeBlockBytes) ReturnFreedMemory();
+    // The block before this one has just been freed; handing the memory back to the system
+    // walks the heap, which the splitter thread can do as well as this one.
+    if (size >= LargeBlockBytes) SplitPool->start(&ReturnFreedMemory);
 }
 
 void TForm1::suiTabSheet1Show()
@@ -174,6 +191,8 @@ void TForm1::suiTabSheet3Show()
 
 void TForm1::suiButton1Click()
 {
+    // A block still being split would fill the list again: it is dropped as well.
+    ShownBlock = ++LatestBlock;
     suiListBox1->clear();
 }
 

@@ -83,6 +83,11 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     AutoTick = startTimer;
     if (startTimer) Timer1->start();
 
+    SplitPool = new QThreadPool(this);
+    SplitPool->setMaxThreadCount(1);
+    // The thread ends when idle, so a window at rest keeps no sleeping thread that wakes.
+    SplitPool->setExpiryTimeout(1000);
+
     EscapeTimer = new QTimer(this);
     EscapeTimer->setSingleShot(true);
     EscapeTimer->setTimerType(Qt::PreciseTimer);
@@ -96,6 +101,8 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
 // Our threads may not outlive main: the port (and its reader) end with the window.
 TForm1::~TForm1()
 {
+    // A splitter still at work posts back to this window: it ends first.
+    if (SplitPool) SplitPool->waitForDone();
     if (Port) {
         Port->SetActivityEvents(0, 0);
         Port->SetNotifyTarget(nullptr, 0);

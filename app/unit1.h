@@ -8,12 +8,14 @@
 #include "workbench/escapeguard.h"
 
 #include <QByteArray>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class TForm1 : public QWidget, public Ui::TForm1
 {
@@ -46,6 +48,9 @@ public:
     // Exit's "+++": written once the line has been quiet for a second (sent and received);
     // a press while one is waiting changes nothing.
     void SendEscape();
+    // Whether the rows of the latest received block are still being found (a large block is
+    // split on a worker thread and shown when that is done).
+    bool ReceivedBlockPending() const { return ShownBlock != LatestBlock; }
     // Whether a "+++" is waiting for a quiet line.
     bool EscapePending() const { return FEscapePending; }
     // The device went away under an open port: release it and show the Closed state.
@@ -89,8 +94,8 @@ private:
     void BindHandlers();
     // Shows the port's real state: Opened or Closed, from Port->IsOpen() alone.
     void ShowPortState();
-    // Shows block (one take of the buffer, or a full one joined to the parts before it).
-    void ShowReceivedBlock(QByteArray block);
+    // Puts the rows of block serial into the Receive list, unless a later block came since.
+    void ShowRows(std::uint64_t serial, QByteArray block, std::vector<TListRowSpan> rows);
     // Logs and writes text now, noting it as traffic for the escape's guard.
     void WriteCommand(const QByteArray& text);
     // Starts EscapeTimer for whatever the guard still waits for.
@@ -105,8 +110,12 @@ private:
     int ReceiveStartedEvent = 0;      // the port's first byte of a block
     int PortLostEvent = 0;            // the port's reader found the device gone
     bool FramePosted = false;         // the tick framed a block whose notification is pending
-    QByteArray ReceiveCarry;          // the shown part of a block that outgrew the buffer
+    bool BlockContinues = false;      // the last take was a full buffer handed over
+    QByteArray SplitCarry;            // the block so far; touched only by SplitPool's tasks
     Workbench::EscapeGuard Guard;     // the quiet line around "+++"
     bool FEscapePending = false;      // Exit pressed, "+++" not written yet
     std::deque<QByteArray> HeldSends; // commands held in the quiet second after "+++"
+    std::uint64_t LatestBlock = 0;    // serial number of the last block received
+    std::uint64_t ShownBlock = 0;     // and of the one in the Receive list
+    QThreadPool* SplitPool = nullptr; // one thread: large blocks are split in arrival order
 };

@@ -34,17 +34,21 @@ void BufferedSerialPort::OnBytesReceived(const char* data, std::size_t size)
             std::unique_lock lock(ReceiveLock);
             // Once stopping, the last chunk is kept whole: at most one read beyond the limit.
             const std::size_t room =
-                StopRequested()
-                    ? size
-                    : ReceiveBufferLimit - std::min(ReceiveBuffer.size(), ReceiveBufferLimit);
+                StopRequested() ? size
+                                : ReceiveBufferLimit - std::min(std::size_t(ReceiveBuffer.size()),
+                                                                ReceiveBufferLimit);
             const std::size_t take = std::min(room, size);
-            ReceiveBuffer.append(data, take);
+            // A new block gets room for the whole bound at once: reserving touches no memory,
+            // and growing later would copy megabytes while the window's tick waits for the lock.
+            if (ReceiveBuffer.isEmpty() && ReceiveBuffer.capacity() < qsizetype(ReceiveBufferLimit))
+                ReceiveBuffer.reserve(qsizetype(ReceiveBufferLimit));
+            ReceiveBuffer.append(data, qsizetype(take));
             data += take;
             size -= take;
             started = ReceivedFlag != 1;
             ReceivedFlag = 1;
             IdleTicks = 0;
-            full = ReceiveBuffer.size() >= ReceiveBufferLimit && !StopRequested();
+            full = std::size_t(ReceiveBuffer.size()) >= ReceiveBufferLimit && !StopRequested();
         }
         // One wake-up per block, not per byte: the window's tick only runs while it has a
         // block to count.
@@ -53,8 +57,9 @@ void BufferedSerialPort::OnBytesReceived(const char* data, std::size_t size)
         // Hand the full buffer on now, outside the lock, then wait until it has been taken.
         PostNotify();
         std::unique_lock lock(ReceiveLock);
-        BufferTaken.wait(
-            lock, [this] { return ReceiveBuffer.size() < ReceiveBufferLimit || StopRequested(); });
+        BufferTaken.wait(lock, [this] {
+            return std::size_t(ReceiveBuffer.size()) < ReceiveBufferLimit || StopRequested();
+        });
     }
 }
 
@@ -92,7 +97,13 @@ std::int64_t BufferedSerialPort::SteadyNowMs()
 
 std::string BufferedSerialPort::TakeReceived()
 {
-    std::string taken;
+    const QByteArray taken = TakeReceivedBytes();
+    return std::string(taken.constData(), std::size_t(taken.size()));
+}
+
+QByteArray BufferedSerialPort::TakeReceivedBytes()
+{
+    QByteArray taken;
     {
         std::lock_guard lock(ReceiveLock);
         taken.swap(ReceiveBuffer);
@@ -104,7 +115,7 @@ std::string BufferedSerialPort::TakeReceived()
 std::size_t BufferedSerialPort::PendingBytes()
 {
     std::lock_guard lock(ReceiveLock);
-    return ReceiveBuffer.size();
+    return std::size_t(ReceiveBuffer.size());
 }
 
 void BufferedSerialPort::PostNotify()

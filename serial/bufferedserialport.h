@@ -2,6 +2,7 @@
 
 #include "serial/serialport.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 
@@ -39,6 +40,8 @@ public:
     static std::int64_t SteadyNowMs();
     // Returns every byte received so far, NUL bytes included, and empties the buffer.
     std::string TakeReceived();
+    // The same as bytes that can be handed on without a copy (the buffer itself).
+    QByteArray TakeReceivedBytes();
     // Number of bytes waiting to be taken.
     std::size_t PendingBytes();
     // Posts the notification event to the target, if one is set and still alive.
@@ -57,7 +60,7 @@ protected:
 private:
     // Posts the event type held in the given member to the target, if both are set.
     void Post(int BufferedSerialPort::*type);
-    std::string ReceiveBuffer;
+    QByteArray ReceiveBuffer;
     std::condition_variable BufferTaken;
     std::mutex NotifyLock;
     QPointer<QObject> NotifyWindow;

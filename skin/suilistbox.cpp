@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int ItemTextGap = 2;
+constexpr int LayoutBatchRows = 10000;
 // Windows lists never grow a row beyond this.
 constexpr int MaxMeasuredHeight = 255;
 
@@ -176,6 +177,10 @@ TsuiListBox::TsuiListBox(QWidget* parent)
     setModel(FRows);
     ReserveBorderBand();
     setUniformItemSizes(true);
+    // Rows are laid out a batch per turn of the event loop, so a list of hundreds of thousands
+    // of rows never holds the window up.
+    setLayoutMode(QListView::Batched);
+    setBatchSize(LayoutBatchRows);
     setItemDelegate(new TsuiListBoxDelegate(this));
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

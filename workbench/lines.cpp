@@ -9,43 +9,12 @@ bool IsBreak(char c)
     return c == '\r' || c == '\n';
 }
 
-// The spans of text split at CR LF, lone CR and lone LF; Text is QStringView or QByteArrayView.
-template <class Text> std::vector<LineSpan> Spans(Text text)
-{
-    std::vector<LineSpan> spans;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = char(text[i].unicode() <= 0x7F ? text[i].unicode() : 0);
-        if (!IsBreak(c)) continue;
-        spans.push_back({start, i - start});
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) ++i;
-        start = i + 1;
-    }
-    if (start < text.size()) spans.push_back({start, text.size() - start});
-    return spans;
-}
-
-// A byte seen through the same interface as a QChar, so one splitting loop serves both.
-struct ByteChar
-{
-    char Byte;
-    char16_t unicode() const { return char16_t(static_cast<unsigned char>(Byte)); }
-    bool operator==(QLatin1Char other) const { return Byte == other.toLatin1(); }
-};
-
-struct BytesAsChars
-{
-    QByteArrayView Bytes;
-    qsizetype size() const { return Bytes.size(); }
-    ByteChar operator[](qsizetype i) const { return {Bytes[i]}; }
-};
-
 } // namespace
 
 QStringList SplitLines(QStringView text)
 {
     QStringList lines;
-    const std::vector<LineSpan> spans = Spans(text);
+    const auto spans = Detail::LineSpansOf<LineSpan>(text.utf16(), text.size());
     lines.reserve(qsizetype(spans.size()));
     for (const LineSpan& span : spans)
         lines.append(text.mid(span.Start, span.Length).toString());
@@ -56,11 +25,6 @@ QByteArrayView ShownReceivedBytes(QByteArrayView bytes)
 {
     const qsizetype nul = bytes.indexOf('\0');
     return nul < 0 ? bytes : bytes.first(nul);
-}
-
-std::vector<LineSpan> SplitLineSpans(QByteArrayView bytes)
-{
-    return Spans(BytesAsChars{bytes});
 }
 
 QStringList SplitReceivedLines(const QByteArray& bytes)
@@ -92,7 +56,15 @@ QByteArray BlockTail(QByteArray block, qsizetype limit)
     } else if (block[start - 1] == '\r' && block[start] == '\n') {
         ++start; // the break is CR LF and the tail would begin with its LF
     }
-    return block.sliced(start);
+    block.remove(0, start);
+    return block;
+}
+
+QByteArray JoinBlockTail(QByteArray earlier, QByteArray part, qsizetype limit)
+{
+    if (part.size() >= limit || earlier.isEmpty()) return BlockTail(std::move(part), limit);
+    earlier.append(part);
+    return BlockTail(std::move(earlier), limit);
 }
 
 } // namespace Workbench

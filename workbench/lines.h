@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <algorithm>
 #include <vector>
 
 namespace Workbench {
@@ -22,10 +23,34 @@ struct LineSpan
     qsizetype Length = 0;
 };
 
+namespace Detail {
+// Where the lines of text lie by the rule of SplitLines; Char is char or char16_t. The spans
+// are counted first so that the vector is allocated once, and pages are not touched twice.
+template <class Span, class Char> std::vector<Span> LineSpansOf(const Char* text, qsizetype size)
+{
+    const auto isBreak = [](Char c) { return c == Char('\r') || c == Char('\n'); };
+    std::vector<Span> spans;
+    spans.reserve(std::size_t(std::count_if(text, text + size, isBreak)) + 1);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (!isBreak(text[i])) continue;
+        spans.push_back(Span{start, i - start});
+        if (text[i] == Char('\r') && i + 1 < size && text[i + 1] == Char('\n')) ++i;
+        start = i + 1;
+    }
+    if (start < size) spans.push_back(Span{start, size - start});
+    return spans;
+}
+} // namespace Detail
+
 // The bytes of a framed block that the Receive log shows: those before the first NUL.
 QByteArrayView ShownReceivedBytes(QByteArrayView bytes);
-// The lines of bytes by the rule of SplitLines, as spans, without decoding anything.
-std::vector<LineSpan> SplitLineSpans(QByteArrayView bytes);
+// The lines of bytes by the rule of SplitLines, as spans of any {Start, Length} type, without
+// decoding anything.
+template <class Span = LineSpan> std::vector<Span> SplitLineSpans(QByteArrayView bytes)
+{
+    return Detail::LineSpansOf<Span>(bytes.data(), bytes.size());
+}
 
 // The Receive log items for a framed block: the bytes up to the first NUL, decoded as
 // UTF-8 (each invalid sequence shown as U+FFFD), then split by SplitLines.
@@ -33,7 +58,11 @@ QStringList SplitReceivedLines(const QByteArray& bytes);
 
 // A block that grew past limit bytes keeps its end: the last limit bytes, starting after the
 // first line break in them so that only whole lines remain (unless no line starts in them,
-// as in one long line: then the line's last limit bytes).
+// as in one long line: then the line's last limit bytes). The front is dropped in place.
 QByteArray BlockTail(QByteArray block, qsizetype limit);
+// The end of a block shown in parts: earlier (the parts so far) followed by part, cut by
+// BlockTail. A part that fills the limit by itself makes earlier irrelevant; otherwise the
+// part is appended to earlier in place, so no fresh copy of the block is made.
+QByteArray JoinBlockTail(QByteArray earlier, QByteArray part, qsizetype limit);
 
 } // namespace Workbench
