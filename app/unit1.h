@@ -22,6 +22,9 @@ class TForm1 : public QWidget, public Ui::TForm1
     Q_OBJECT
     Q_PROPERTY(TColor Color READ Color WRITE SetColor)
     Q_PROPERTY(Forms::TFormBorderStyle BorderStyle READ BorderStyle WRITE SetBorderStyle)
+    // The window's stored place on the screen; the layout's own geometry keeps only its size.
+    Q_PROPERTY(int Left READ Left WRITE SetLeft)
+    Q_PROPERTY(int Top READ Top WRITE SetTop)
 
 public:
     // Builds the window from its layout, creates the port and runs FormCreate. With startTimer
@@ -34,6 +37,10 @@ public:
     void SetColor(TColor color);
     Forms::TFormBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(Forms::TFormBorderStyle style);
+    int Left() const { return x(); }
+    void SetLeft(int left) { move(left, y()); }
+    int Top() const { return y(); }
+    void SetTop(int top) { move(x(), top); }
 
     // Sets the text of status panel index (0 port state, 1 last exchange, 2 start time);
     // any other index is ignored.

@@ -183,11 +183,16 @@ TsuiCustomButton::TsuiCustomButton(QWidget* parent) : TsuiControl<QPushButton>(p
     setFocusPolicy(Qt::StrongFocus);
     setAutoDefault(false);
     resize(80, 27);
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget*, QWidget* now) { FocusChanged(now); });
+    FFocusConnection = connect(qApp, &QApplication::focusChanged, this,
+                               [this](QWidget*, QWidget* now) { FocusChanged(now); });
 }
 
-TsuiCustomButton::~TsuiCustomButton() = default;
+TsuiCustomButton::~TsuiCustomButton()
+{
+    // The widget base takes the focus away after this destructor has run and tells the
+    // application; by then this button must no longer be listening.
+    disconnect(FFocusConnection);
+}
 
 void TsuiCustomButton::SetCaption(const QString& caption)
 {
@@ -436,7 +441,9 @@ void TsuiCustomButton::keyPressEvent(QKeyEvent* event)
 {
     const int key = event->key();
     if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
-        if (isEnabled() && !FMouseDown) {
+        // Only a real key-down starts a press: a held Enter that already clicked at key-down
+        // repeats as further presses, and those must not arm a second click for the key-up.
+        if (isEnabled() && !FMouseDown && !event->isAutoRepeat()) {
             FMouseDown = true;
             update();
         }

@@ -151,6 +151,7 @@ private:
     void FocusChanged(QWidget* now);
 
     std::unique_ptr<QTimer> FRepeatTimer;
+    QMetaObject::Connection FFocusConnection;
     bool FPressedByMouse = false; // a left press began on the button and has not ended
     bool FCancel = false;
     bool FDefault = false;

@@ -80,10 +80,10 @@ void TsuiMemo::CoupleBar(QPointer<TsuiScrollBar>& slot, TsuiScrollBar* bar, bool
     bar->SetOrientation(vertical ? suiVertical : suiHorizontal);
     connect(bar, &TsuiScrollBar::OnChange, this,
             vertical ? &TsuiMemo::OnVScrollBarChange : &TsuiMemo::OnHScrollBarChange);
-    // A bar removed from the form uncouples itself.
-    connect(bar, &QObject::destroyed, this, [this](QObject* gone) {
-        if (FVScrollBar.data() == gone) FVScrollBar = nullptr;
-        if (FHScrollBar.data() == gone) FHScrollBar = nullptr;
+    // A bar removed from the form uncouples itself. The notice comes from the bar's widget
+    // base, when the bar is no longer a scroll bar: the slot is cleared without reading it.
+    connect(bar, &QObject::destroyed, this, [this, vertical] {
+        (vertical ? FVScrollBar : FHScrollBar) = nullptr;
         UpdateInnerScrollBars();
     });
     bar->raise();

@@ -91,6 +91,7 @@ void TsuiPageControl::Loaded()
             if (page->objectName() == FStoredActivePage) SetActivePage(page);
     FStoredActivePage.clear();
     FLoading = false;
+    PlaceStripFirstInTabOrder();
 }
 
 void TsuiPageControl::LeaveActivePage(const TsuiTabSheet* keep)

@@ -478,8 +478,10 @@ void TsuiTabControlTopPanel::leaveEvent(QEvent*)
 
 void TsuiTabControlTopPanel::keyPressEvent(QKeyEvent* event)
 {
-    // Plain Tab moves the focus before it gets here; Tab with Ctrl selects the next tab.
-    if (event->key() != Qt::Key_Tab) {
+    // Plain Tab moves the focus before it gets here; Tab with Ctrl selects the next tab, with
+    // Shift as well (which Qt reports as Backtab): the strip only ever steps forward.
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    if (event->key() != Qt::Key_Tab && !(event->key() == Qt::Key_Backtab && ctrl)) {
         TsuiControl<QWidget>::keyPressEvent(event);
         return;
     }
@@ -509,6 +511,33 @@ TsuiTab::TsuiTab(QWidget* parent) : TsuiControl<QWidget>(parent)
     setFocusPolicy(Qt::NoFocus);
     resize(width(), 80);
     FUIStyle = GetSUIFormStyle(parent ? parent->window() : nullptr);
+}
+
+TsuiTab::~TsuiTab()
+{
+    // The image list may be a child of this host and outlive the strip while the children go.
+    if (FImages) disconnect(FImages, nullptr, this, nullptr);
+}
+
+void TsuiTab::PlaceStripFirstInTabOrder()
+{
+    if (!FTopPanel || FTopPanel->focusPolicy() == Qt::NoFocus) return;
+    // The host's first control in the window's cycle, other than the strip itself.
+    QWidget* const start = window();
+    QWidget* first = nullptr;
+    for (QWidget* w = start->nextInFocusChain(); w && w != start; w = w->nextInFocusChain())
+        if (w != FTopPanel && isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus)) {
+            first = w;
+            break;
+        }
+    if (!first) return;
+    // The strip goes right after the nearest control before it that Tab can reach.
+    for (QWidget* w = first->previousInFocusChain(); w && w != first; w = w->previousInFocusChain()) {
+        if (w == FTopPanel) return; // already in front of the host's controls
+        if (isAncestorOf(w) || !(w->focusPolicy() & Qt::TabFocus)) continue;
+        QWidget::setTabOrder(w, FTopPanel);
+        return;
+    }
 }
 
 void TsuiTab::InitTopPanel()

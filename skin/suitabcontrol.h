@@ -83,6 +83,9 @@ public:
     virtual void TabActive(int index);
     // Whether the host is reading a stored layout (no change events then).
     bool Loading() const { return FLoading; }
+    // Puts the strip before every other control of the host in the Tab-key cycle, as its first
+    // child; a stored tab order set between other controls may have moved it behind the pages.
+    void PlaceStripFirstInTabOrder();
 
 signals:
     void OnClick();
@@ -93,6 +96,7 @@ signals:
 
 protected:
     explicit TsuiTab(QWidget* parent);
+    ~TsuiTab() override;
     // Creates the strip; derived constructors call it once, so CreateTopPanel dispatches to them.
     void InitTopPanel();
     virtual TsuiTabControlTopPanel* CreateTopPanel() = 0;

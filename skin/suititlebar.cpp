@@ -284,19 +284,22 @@ TsuiTitleBarPopupMenu::TsuiTitleBarPopupMenu(TsuiTitleBar* bar) : QMenu(bar), FB
 
 void TsuiTitleBarPopupMenu::SetUIStyle(TsuiUIStyle style)
 {
+    const QColor item = toQColor(GetInsideThemeColor(style, SuiTheme::MenuItemColor));
+    const QColor text = toQColor(GetInsideThemeColor(style, SuiTheme::MenuFontColor));
     QPalette colours = palette();
-    colours.setColor(QPalette::Window,
-                     toQColor(GetInsideThemeColor(style, SuiTheme::MenuItemColor)));
-    colours.setColor(QPalette::Base, toQColor(GetInsideThemeColor(style, SuiTheme::MenuItemColor)));
-    colours.setColor(QPalette::WindowText,
-                     toQColor(GetInsideThemeColor(style, SuiTheme::MenuFontColor)));
-    colours.setColor(QPalette::Text, toQColor(GetInsideThemeColor(style, SuiTheme::MenuFontColor)));
-    colours.setColor(QPalette::ButtonText,
-                     toQColor(GetInsideThemeColor(style, SuiTheme::MenuFontColor)));
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base})
+        colours.setColor(role, item);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        colours.setColor(role, text);
     colours.setColor(QPalette::Highlight,
                      toQColor(GetInsideThemeColor(style, SuiTheme::MenuSelectedColor)));
     colours.setColor(QPalette::HighlightedText,
                      toQColor(GetInsideThemeColor(style, SuiTheme::MenuSelectedFontColor)));
+    // An item that does not apply is written in grey, as the skinned menus show disabled items,
+    // with no embossed shadow under it.
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        colours.setColor(QPalette::Disabled, role, toQColor(clGray));
+    colours.setColor(QPalette::Disabled, QPalette::Light, item);
     setPalette(colours);
 }
 

@@ -14,6 +14,19 @@ TsuiURLLabel::TsuiURLLabel(QWidget* parent) : TsuiControl<QLabel>(parent)
     ShowTextColor(FFontLinkColor);
 }
 
+void TsuiURLLabel::changeEvent(QEvent* event)
+{
+    // A link is underlined: a font given without saying otherwise (a stored family and size,
+    // the parent's font) keeps the underline; only an explicit "not underlined" removes it.
+    if (event->type() == QEvent::FontChange && !font().underline() &&
+        !(font().resolveMask() & QFont::UnderlineResolved)) {
+        QFont underlined = font();
+        underlined.setUnderline(true);
+        setFont(underlined);
+    }
+    TsuiControl<QLabel>::changeEvent(event);
+}
+
 void TsuiURLLabel::SetFontLinkColor(TColor color)
 {
     FFontLinkColor = color;

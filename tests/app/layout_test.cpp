@@ -4,6 +4,8 @@
 
 #include <QLabel>
 #include <QMetaProperty>
+#include <QTest>
+#include <QWindow>
 
 namespace {
 
@@ -121,6 +123,36 @@ TEST_F(LayoutTest, WindowIsAFixedDialogWithItsCaptionAndIcon)
     // The status bar closes the frame at the bottom, over its full width.
     EXPECT_EQ(form.suiStatusBar1->geometry().bottom() + 1, form.suiForm1->height());
     EXPECT_EQ(form.suiStatusBar1->width(), form.suiForm1->width());
+    // It opens where the layout places it, even with nobody to place it on the screen.
+    EXPECT_EQ(form.frameGeometry().topLeft(), QPoint(365, 130));
+    ASSERT_NE(form.windowHandle(), nullptr);
+    EXPECT_EQ(form.windowHandle()->framePosition(), QPoint(365, 130));
+}
+
+TEST_F(LayoutTest, WebLinkIsDrawnUnderlinedInBothColours)
+{
+    TForm1& form = Form();
+    TsuiURLLabel& link = *form.suiURLLabel1;
+    EXPECT_TRUE(link.font().underline());
+    EXPECT_EQ(link.font().family(), "DejaVu Sans Condensed");
+    EXPECT_EQ(link.cursor().shape(), Qt::PointingHandCursor);
+    const int textWidth = QFontMetrics(link.font()).horizontalAdvance(link.text());
+    ASSERT_GT(textWidth, 40);
+    // Some row below the letters' tops is one unbroken line of the text colour under the text.
+    const auto underlined = [&](bool (*ink)(QRgb)) {
+        const QImage face = link.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        for (int y = face.height() / 2; y < face.height(); ++y) {
+            int run = 0;
+            for (int x = 0; x < textWidth; ++x)
+                run += ink(face.pixel(x, y));
+            if (run >= textWidth - 2) return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(underlined([](QRgb c) { return qBlue(c) > 160 && qRed(c) < 96 && qGreen(c) < 96; }));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QCoreApplication::sendEvent(&link, &enter);
+    EXPECT_TRUE(underlined([](QRgb c) { return qRed(c) > 160 && qBlue(c) < 96 && qGreen(c) < 96; }));
 }
 
 TEST_F(LayoutTest, StylesColoursAndListsAreStored)
@@ -192,6 +224,40 @@ TEST_F(LayoutTest, TabOrderFollowsTheStoredOrderWithinEachParent)
             next = next->nextInFocusChain();
         EXPECT_EQ(next, order[i + 1]) << order[i]->objectName().toStdString();
     }
+}
+
+TEST_F(LayoutTest, TabStripComesFirstInsideThePageControl)
+{
+    TForm1& form = Form();
+    QWidget* strip = form.suiPageControl1->TopPanel();
+    // The next control Tab reaches from w (disabled pages and Qt's inner widgets are skipped).
+    const auto tabFrom = [](QWidget* w, bool forward) {
+        do
+            w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || !w->isVisible() ||
+               w->focusProxy());
+        return w;
+    };
+    EXPECT_EQ(tabFrom(form.suiButton1, true), strip);
+    EXPECT_EQ(tabFrom(strip, true), form.suiEdit4); // the active page's first control
+    EXPECT_EQ(tabFrom(form.suiEdit4, false), strip);
+    EXPECT_EQ(tabFrom(strip, false), form.suiButton1);
+    // Pressing the keys moves the focus the same way.
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.suiButton1->setFocus();
+    QTest::keyClick(form.suiButton1, Qt::Key_Tab);
+    EXPECT_TRUE(strip->hasFocus());
+    QTest::keyClick(strip, Qt::Key_Tab);
+    EXPECT_TRUE(form.suiEdit4->hasFocus());
+    QTest::keyClick(form.suiEdit4, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_TRUE(strip->hasFocus());
+    // Ctrl with Tab, and with Shift too, selects the next page on the focused strip.
+    QTest::keyClick(strip, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(form.suiPageControl1->ActivePage(), form.suiTabSheet3);
+    QTest::keyClick(strip, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(form.suiPageControl1->ActivePage(), form.suiTabSheet1);
+    EXPECT_TRUE(strip->hasFocus());
 }
 
 TEST_F(LayoutTest, LoadingShowsTheConnectionPageAndItsPrompt)

@@ -405,6 +405,33 @@ TEST(SkinButtonKeyboard, EnterClicksAtKeyDownCtrlEnterAtKeyUp)
     EXPECT_EQ(clicks.count(), 2);
 }
 
+TEST(SkinButtonKeyboard, HeldEnterIsOneClickWithOrWithoutCtrl)
+{
+    Window window;
+    window.ShowActive();
+    TsuiButton button(&window);
+    button.show();
+    button.setFocus();
+    QSignalSpy clicks(&button, &QPushButton::clicked);
+    // Holding the key: the real press, auto-repeated release and press pairs, the real release.
+    const auto hold = [&](Qt::KeyboardModifiers modifiers) {
+        QTest::keyPress(&button, Qt::Key_Return, modifiers);
+        for (int i = 0; i < 3; ++i) {
+            QKeyEvent up(QEvent::KeyRelease, Qt::Key_Return, modifiers, QStringLiteral("\r"), true);
+            QKeyEvent down(QEvent::KeyPress, Qt::Key_Return, modifiers, QStringLiteral("\r"), true);
+            QCoreApplication::sendEvent(&button, &up);
+            QCoreApplication::sendEvent(&button, &down);
+        }
+        QTest::keyRelease(&button, Qt::Key_Return, modifiers);
+    };
+    hold(Qt::NoModifier); // clicked at key-down, nothing at key-up
+    EXPECT_EQ(clicks.count(), 1);
+    EXPECT_FALSE(button.MouseDown());
+    hold(Qt::ControlModifier); // clicked at key-up only
+    EXPECT_EQ(clicks.count(), 2);
+    EXPECT_FALSE(button.MouseDown());
+}
+
 TEST(SkinButtonKeyboard, DefaultAndCancelButtonsAnswerEnterAndEscFromAnEdit)
 {
     Window window;

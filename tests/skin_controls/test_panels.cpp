@@ -38,6 +38,17 @@ QList<int> RunAnimation(TsuiPanel& panel)
     return heights;
 }
 
+// Whether the 13 x 12 button at At shows frame Frame (1 to 4) of the PANEL_BUTTON strip, pixel
+// for pixel.
+bool ShowsButtonFrame(const QImage& face, QPoint At, const QImage& strip, int Frame)
+{
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 13; ++x)
+            if (Rgb(face, At.x() + x, At.y() + y) != (strip.pixel((Frame - 1) * 13 + x, y) & 0xFFFFFF))
+                return false;
+    return true;
+}
+
 void MoveTo(QWidget& w, QPoint p)
 {
     QMouseEvent move(QEvent::MouseMove, p, p, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
@@ -215,18 +226,25 @@ TEST_F(SkinPanel, PaintsBarCaptionBorderBodyAndHotButton)
         for (int x = 10; x < 120; ++x)
             white += Rgb(face, x, y) == 0xFFFFFF;
     EXPECT_GT(white, 20); // the white caption on the bar
+    // The four frames differ from one another, so each state can be told apart on the panel.
+    for (int a = 1; a <= 4; ++a)
+        for (int b = a + 1; b <= 4; ++b)
+            ASSERT_NE(strip.copy((a - 1) * 13, 0, 13, 12), strip.copy((b - 1) * 13, 0, 13, 12))
+                << a << " " << b;
     // The button frame: drawn at (W - 17, 4); frame 1, then 2 under the pointer.
     const QPoint at(385 - 17, 4);
-    EXPECT_EQ(Rgb(face, at.x(), at.y()), strip.pixel(0, 0) & 0xFFFFFF);
+    EXPECT_TRUE(ShowsButtonFrame(face, at, strip, 1));
     MoveTo(*panel, ButtonCentre());
     EXPECT_TRUE(panel->ButtonHot());
-    EXPECT_EQ(Rgb(Grab(*panel), at.x(), at.y()), strip.pixel(13, 0) & 0xFFFFFF);
+    EXPECT_TRUE(ShowsButtonFrame(Grab(*panel), at, strip, 2));
     MoveTo(*panel, {100, 10});
     EXPECT_FALSE(panel->ButtonHot());
-    // Collapsed: frames 3 and 4.
+    // Collapsed: frame 3, and 4 under the pointer.
     panel->Push();
     RunAnimation(*panel);
-    EXPECT_EQ(Rgb(Grab(*panel), at.x(), at.y()), strip.pixel(26, 0) & 0xFFFFFF);
+    EXPECT_TRUE(ShowsButtonFrame(Grab(*panel), at, strip, 3));
+    MoveTo(*panel, ButtonCentre());
+    EXPECT_TRUE(ShowsButtonFrame(Grab(*panel), at, strip, 4));
 }
 
 TEST(SkinPanelLayout, ButtonAndCaptionGeometry)

@@ -110,6 +110,20 @@ TEST(SkinURLLabel, HoverColoursAndClicksOpenOnlyRealAddresses)
     QCoreApplication::sendEvent(&label, &leave);
     EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(0, 0, 255));
 
+    // A font given as a family and a size, as a stored layout gives it, keeps the underline;
+    // only a font that says "not underlined" takes it away.
+    QFont stored(QStringLiteral("DejaVu Sans Condensed"));
+    stored.setPointSize(8);
+    label.setFont(stored);
+    EXPECT_TRUE(label.font().underline());
+    EXPECT_EQ(label.font().family(), "DejaVu Sans Condensed");
+    EXPECT_EQ(label.font().pointSize(), 8);
+    QFont plain = stored;
+    plain.setUnderline(false);
+    label.setFont(plain);
+    EXPECT_FALSE(label.font().underline());
+    label.setFont(stored);
+
     QSignalSpy clicks(&label, &TsuiURLLabel::OnClick);
     label.SetURL(QStringLiteral("  "));
     QTest::mouseClick(&label, Qt::LeftButton, {}, {5, 5});

@@ -221,6 +221,42 @@ TEST(TitleButtons, CloseButtonClosesAndOnlyCloseIsOfferedInTheMainWindowMenu)
     EXPECT_TRUE(all.bar()->WindowMenu()->MaximizeItem->isEnabled());
 }
 
+TEST(TitleButtons, WindowMenuWritesItemsThatDoNotApplyInGrey)
+{
+    MainWindow m;
+    auto* menu = m.bar()->WindowMenu();
+    menu->UpdateItems();
+    QFont font = menu->font();
+    font.setStyleStrategy(QFont::NoAntialias);
+    menu->setFont(font);
+    menu->resize(menu->sizeHint());
+    const QImage face = menu->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb text = toQColor(GetInsideThemeColor(TsuiUIStyle::DeepBlue, SuiTheme::MenuFontColor))
+                          .rgb() & 0xFFFFFF;
+    struct Inks
+    {
+        int Text = 0, Grey = 0;
+    };
+    const auto inks = [&](QAction* item) {
+        Inks found;
+        const QRect r = menu->actionGeometry(item) & face.rect();
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const QRgb c = face.pixel(x, y) & 0xFFFFFF;
+                found.Text += c == text;
+                found.Grey += c == 0x808080;
+            }
+        return found;
+    };
+    for (QAction* idle : {menu->MinimizeItem, menu->MaximizeItem}) {
+        SCOPED_TRACE(idle->text().toStdString());
+        EXPECT_GT(inks(idle).Grey, 10);
+        EXPECT_EQ(inks(idle).Text, 0);
+    }
+    EXPECT_GT(inks(menu->CloseItem).Text, 10);
+    EXPECT_EQ(inks(menu->CloseItem).Grey, 0);
+}
+
 TEST(TitleButtons, DoubleClickRules)
 {
     MainWindow m;

@@ -234,3 +234,14 @@ TEST_F(TabStripWidget, HostDrawsThreeBorderSidesAndTheStripTheFourth)
     EXPECT_EQ(QColor(image.pixel(0, 18)), black);
     EXPECT_EQ(QColor(image.pixel(544, 21)), black);
 }
+
+TEST(TabHostLifetime, IconListOwnedByTheHostGoesAfterTheStripWithoutReachingIt)
+{
+    // The host's children go in the order they came: the strip first, then the icon list, whose
+    // removal notice must not reach the strip that is already gone.
+    auto* host = new TsuiTabControl;
+    auto* icons = new TImageList(16, 16, host);
+    host->SetImageList(icons);
+    delete host;
+    SUCCEED();
+}
