@@ -4,12 +4,16 @@
 #include "app/forms.h"
 #include "framework/tcolor.h"
 #include "serial/bufferedserialport.h"
+#include "serial/portidentity.h"
+#include "skin/suithemes.h"
 #include "ui_form1.h"
 
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+
+class PortWatcher;
 
 class TForm1 : public QWidget, public Ui::TForm1
 {
@@ -18,6 +22,11 @@ class TForm1 : public QWidget, public Ui::TForm1
     Q_PROPERTY(Forms::TFormBorderStyle BorderStyle READ BorderStyle WRITE SetBorderStyle)
 
 public:
+    // A port item's device path when the item names a device rather than a COM number.
+    static constexpr int PortDeviceRole = Qt::UserRole + 1;
+    // How long a device that hung up is waited for, to be opened again with the same settings.
+    static constexpr int ReopenWindowMs = 30000;
+
     // Builds the window from its layout, creates the port and runs FormCreate. With startTimer
     // false Timer1 stays stopped, so only the caller drives the ticks.
     explicit TForm1(QWidget* parent = nullptr, bool startTimer = true);
@@ -42,10 +51,27 @@ public:
     // Shows the bytes received since the last block in the Receive list.
     void OnReceiveNotify();
 
+    // Fills the port list with the ports that can be opened now (and the command line's port),
+    // keeping the selected item when it is still there.
+    void RefreshPortList();
+    // The open device went away: release it, show the Closed state, end a running sequence and
+    // wait ReopenWindowMs for the same device to return.
+    void OnPortLost();
+    // Whether a lost device is being waited for.
+    bool ReopenPending() const;
+    // Selects the port the command line names; one the scan did not list (a held COMn, a device
+    // path) becomes the list's item for this run.
+    void SelectCommandLinePort(const QString& text, const QString& device);
+    // Draws the whole window in one look.
+    void ApplyUIStyle(TsuiUIStyle style);
+
     std::unique_ptr<BufferedSerialPort> Port;
     int ReceiveMessageId = 0;
     std::int32_t ConfigStep = 0;
     QTimer* Timer1 = nullptr;
+    PortWatcher* DeviceWatcher = nullptr;
+    // Single-shot: runs out ReopenWindowMs after a device was lost.
+    QTimer* ReopenDeadline = nullptr;
 
 public slots:
     void FormCreate();
@@ -61,6 +87,10 @@ public slots:
     void suiTabSheet1Show();
     void suiTabSheet2Show();
     void suiTabSheet3Show();
+    // Devices may have come or gone: re-fill the closed port's list, reopen a returned device.
+    void OnPortCandidatesChanged();
+    // The wait for a lost device is over.
+    void ReopenDeadlinePassed();
 
 protected:
     // The message dispatch: the receive notification goes to OnReceiveNotify.
@@ -70,9 +100,19 @@ private:
     void BindHandlers();
     // Shows the port's real state: Opened or Closed, from Port->IsOpen() alone.
     void ShowPortState();
+    // Closes the port; a running connection sequence ends with it.
+    void ReleasePort();
+    // Opens the lost device again with its settings if it is back.
+    void TryReopen();
+    // The list item whose device is device, or -1.
+    int PortItemForDevice(const std::string& device) const;
 
     TColor FColor = clBtnFace;
     Forms::TFormBorderStyle FBorderStyle = Forms::bsSizeable;
     bool PortShownOpen = false;
     unsigned TicksSinceHangUpCheck = 0;
+    bool PortListStale = false;   // devices changed while the list was locked
+    PortIdentity OpenedPort;      // the device last opened, to find it again after a loss
+    QString PinnedPortText;       // the command line's port, listed even when the scan misses it
+    QString PinnedPortDevice;
 };

@@ -23,14 +23,6 @@ QPoint TabCenter(const TsuiTabControlTopPanel* strip, int index)
 class PortTest : public AppTest
 {
 protected:
-    // COM1 answers through a raw line; the window is open on it.
-    void OpenOnRawLine()
-    {
-        Line = std::make_unique<RawLine>(AliasFolder.path(), 1);
-        ASSERT_EQ(Form().suiComboBox_PcPort->currentText(), "COM1");
-        ClickOpen();
-        ASSERT_TRUE(Form().Port->IsOpen());
-    }
     // Selects catalogue entry k as the user does.
     void SelectCommand(int k)
     {
@@ -38,8 +30,6 @@ protected:
         Form().suiBoxAT_Cmd->setCurrentIndex(k);
         emit Form().suiBoxAT_Cmd->activated(k);
     }
-
-    std::unique_ptr<RawLine> Line;
 };
 
 TEST_F(PortTest, StartsClosedWithTheFirstPortSelectedAndTheStartTime)
