@@ -56,8 +56,8 @@ protected:
     void OpenOnRawLine(unsigned com = 1);
     // Runs the event loop until done() or timeoutMs (the device watcher reports through it).
     bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs = 3000);
-    // Drives the tick at its real rate, one for every 10 ms that passes, until done() or
-    // timeoutMs: for a module that answers in real time.
+    // Drives the tick at its real rate, at most one every 10 ms, until done() or timeoutMs:
+    // for a module that answers in real time.
     bool TickInRealTime(const std::function<bool()>& done, int timeoutMs);
 
     QTemporaryDir AliasFolder;
