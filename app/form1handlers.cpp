@@ -110,12 +110,18 @@ void TForm1::suiButton4Click()
 {
     const Workbench::SequenceStep step =
         Workbench::StartConfigSequence(suiEdit4->text(), suiEdit5->text());
-    ConfigStep = step.nextConfigStep;
+    // Only an open port runs a sequence: without one the click just logs the command.
+    ConfigStep = Port->IsOpen() ? step.nextConfigStep : 0;
     SendCommand(step.command);
 }
 
 void TForm1::RunConfigStep()
 {
+    // Steps are never sent into a device that went away before its loss was shown.
+    if (!Port->IsOpen()) {
+        ConfigStep = 0;
+        return;
+    }
     // The server fields are read now, not when the sequence was started.
     const Workbench::SequenceStep step =
         Workbench::RunConfigStep(ConfigStep, suiEdit6->text(), suiEdit7->text());

@@ -1,11 +1,14 @@
 // The program: builds the main window and runs the message loop until it closes.
-//   esp8266wifi [--demo-screenshot PATH]
+//   esp8266wifi [--port COMn|PATH] [--baud N] [--parity NO|ODD|EVEN] [--open] [--style NAME]
+//               [--demo-screenshot PATH] [--help] [--version]
+#include "app/commandline.h"
 #include "app/demo.h"
 #include "app/unit1.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
+#include <cstdio>
 #include <exception>
 
 namespace {
@@ -13,6 +16,17 @@ namespace {
 void ShowException(const QString& message)
 {
     QMessageBox::critical(nullptr, QApplication::applicationName(), message);
+}
+
+void Complain(const QString& message)
+{
+    std::fprintf(stderr, "esp8266wifi: %s\n", qPrintable(message));
+}
+
+void NameTheProgram()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("esp8266wifi"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ESP_VERSION));
 }
 
 // Whether the arguments only ask for help or the version, which need no display.
@@ -27,44 +41,55 @@ bool AsksOnlyForText(int argc, char** argv)
     return false;
 }
 
-void AddOptions(QCommandLineParser& parser, const QCommandLineOption& demo)
+// Puts the command line's choices into the window; the open's failure goes to standard error.
+void ApplyLaunchOptions(TForm1& form, const LaunchOptions& options)
 {
-    parser.setApplicationDescription(
-        QStringLiteral("Configures an ESP8266 Wi-Fi module over a serial port with AT commands."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addOption(demo);
+    if (options.style) form.ApplyUIStyle(*options.style);
+    if (!options.port.isEmpty()) form.SelectCommandLinePort(options.port, options.portDevice);
+    if (options.baud)
+        form.suiComboBox_PcBaudRate->setCurrentIndex(
+            form.suiComboBox_PcBaudRate->findText(QString::number(*options.baud)));
+    if (options.parity) form.suiComboBox_PcParity->setCurrentIndex(*options.parity);
+    if (!options.open) return;
+    form.suiButton_OpenPortClick();
+    if (!form.Port->IsOpen())
+        Complain(QStringLiteral("cannot open %1: %2")
+                     .arg(form.suiComboBox_PcPort->currentText(),
+                          QString::fromStdString(form.Port->LastError().Message)));
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const QCommandLineOption demo(
-        QStringLiteral("demo-screenshot"),
-        QStringLiteral("Open the first port, send AT+GMR, save a picture "
-                       "of the window once the reply is shown, and quit."),
-        QStringLiteral("path"));
     if (AsksOnlyForText(argc, argv)) {
         // A build or packaging machine has no display: answer without a window system.
         QCoreApplication app(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("esp8266wifi"));
-        QCoreApplication::setApplicationVersion(QStringLiteral(ESP_VERSION));
+        NameTheProgram();
         QCommandLineParser parser;
-        AddOptions(parser, demo);
+        AddLaunchOptions(parser);
         parser.process(app);
         return 0;
     }
+    // The application object takes Qt's own options (-platform, -display ...) out of argv;
+    // "--style" is ours, so it is kept from it.
+    const QStringList styleArguments = TakeStyleArguments(argc, argv);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("esp8266wifi"));
-    QApplication::setApplicationVersion(QStringLiteral(ESP_VERSION));
-    QCommandLineParser parser;
-    AddOptions(parser, demo);
-    parser.process(app);
+    NameTheProgram();
+    const LaunchOptions options = ParseCommandLine(QCoreApplication::arguments() + styleArguments);
+    if (!options.error.isEmpty()) {
+        Complain(options.error + QStringLiteral(" (see --help)"));
+        return UsageExitCode;
+    }
+    if (const QString problem = PortExistenceProblem(options); !problem.isEmpty()) {
+        Complain(problem);
+        return UsageExitCode;
+    }
 
     try {
         TForm1 form;
+        ApplyLaunchOptions(form, options);
         form.show();
-        if (parser.isSet(demo)) StartDemoScreenshot(form, parser.value(demo));
+        if (!options.demoScreenshot.isEmpty()) StartDemoScreenshot(form, options.demoScreenshot);
         return QApplication::exec();
     } catch (const std::exception& error) {
         ShowException(QString::fromLocal8Bit(error.what()));

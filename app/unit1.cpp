@@ -3,6 +3,7 @@
 #include "serial/portnames.h"
 #include "skin/suipublic.h"
 #include "workbench/catalogue.h"
+#include "serial/portwatcher.h"
 #include "workbench/framing.h"
 #include "workbench/portsettings.h"
 #include "workbench/statustexts.h"
@@ -10,6 +11,7 @@
 #include <QHash>
 #include <QLocale>
 #include <QMetaMethod>
+#include <QPointer>
 #include <QTime>
 #include <algorithm>
 #include <mutex>
@@ -43,6 +45,13 @@ int PortLostMessage()
 }
 // The highest port number the start-up scan probes.
 constexpr unsigned LastScannedPort = 255;
+
+// The port number of a list text. A negative number ("COM-3") names no port; it is asked for
+// as port 0, which fails.
+unsigned ListedPortNumber(const QString& text)
+{
+    return unsigned(std::max(0, Workbench::PortNumberFromText(text)));
+}
 
 // What the framework does once a stored layout has been read: every component that has a
 // Loaded operation runs it, parents before children.
@@ -92,6 +101,13 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     EscapeTimer->setSingleShot(true);
     EscapeTimer->setTimerType(Qt::PreciseTimer);
     connect(EscapeTimer, &QTimer::timeout, this, &TForm1::EscapeTimerTimer);
+    ReopenDeadline = new QTimer(this);
+    ReopenDeadline->setSingleShot(true);
+    ReopenDeadline->setInterval(ReopenWindowMs);
+    connect(ReopenDeadline, &QTimer::timeout, this, &TForm1::ReopenDeadlinePassed);
+    DeviceWatcher = new PortWatcher(this);
+    connect(DeviceWatcher, &PortWatcher::CandidatesMayHaveChanged, this,
+            &TForm1::OnPortCandidatesChanged);
 
     FormCreate();
     // After the start-up has filled the port list.
@@ -139,14 +155,7 @@ void TForm1::SetBorderStyle(Forms::TFormBorderStyle style)
 
 void TForm1::FormCreate()
 {
-    for (unsigned n = 1; n <= LastScannedPort; ++n) {
-        if (!SerialPort::ProbePort(n)) continue;
-        suiComboBox_PcPort->addItem(Workbench::PortListText(int(n)));
-        // The list shows which device a COM number stands for.
-        suiComboBox_PcPort->setItemData(suiComboBox_PcPort->count() - 1,
-                                        QString::fromStdString(DeviceName(n)), Qt::ToolTipRole);
-    }
-    if (suiComboBox_PcPort->count() > 0) suiComboBox_PcPort->setCurrentIndex(0);
+    RefreshPortList();
     SetStatusText(QStringLiteral("Closed"), 0);
     suiComboBox_PcPort->setEnabled(true);
     suiComboBox_PcBaudRate->setEnabled(true);
@@ -183,6 +192,69 @@ void TForm1::FitTextsToControls()
         const int width = std::min(box->TextRect().Width(), box->ListTextWidth());
         box->setFont(FontThatFits(box->font(), items, width));
     }
+void TForm1::RefreshPortList()
+{
+    const QString selected = suiComboBox_PcPort->currentText();
+    suiComboBox_PcPort->clear();
+    for (unsigned n = 1; n <= LastScannedPort; ++n) {
+        if (!SerialPort::ProbePort(n)) continue;
+        suiComboBox_PcPort->addItem(Workbench::PortListText(int(n)));
+        // The list shows which device a COM number stands for.
+        suiComboBox_PcPort->setItemData(suiComboBox_PcPort->count() - 1,
+                                        QString::fromStdString(DeviceName(n)), Qt::ToolTipRole);
+    }
+    if (!PinnedPortText.isEmpty() && suiComboBox_PcPort->findText(PinnedPortText) < 0) {
+        suiComboBox_PcPort->addItem(PinnedPortText);
+        const int item = suiComboBox_PcPort->count() - 1;
+        if (!PinnedPortDevice.isEmpty()) {
+            suiComboBox_PcPort->setItemData(item, PinnedPortDevice, PortDeviceRole);
+            suiComboBox_PcPort->setItemData(item, PinnedPortDevice, Qt::ToolTipRole);
+        }
+    }
+    PortListStale = false;
+    const int index = suiComboBox_PcPort->findText(selected);
+    if (index >= 0)
+        suiComboBox_PcPort->setCurrentIndex(index);
+    else if (suiComboBox_PcPort->count() > 0)
+        suiComboBox_PcPort->setCurrentIndex(0);
+}
+
+int TForm1::PortItemForDevice(const std::string& device) const
+{
+    for (int i = 0; i < suiComboBox_PcPort->count(); ++i) {
+        const QString path = suiComboBox_PcPort->itemData(i, PortDeviceRole).toString();
+        const std::string itemDevice =
+            !path.isEmpty() ? path.toStdString()
+                            : serial::PortDevice(ListedPortNumber(suiComboBox_PcPort->itemText(i)));
+        if (itemDevice == device) return i;
+    }
+    return -1;
+}
+
+void TForm1::SelectCommandLinePort(const QString& text, const QString& device)
+{
+    // A path that a listed COM number stands for selects that item.
+    int index = device.isEmpty() ? suiComboBox_PcPort->findText(text)
+                                 : PortItemForDevice(device.toStdString());
+    if (index < 0) {
+        PinnedPortText = text;
+        PinnedPortDevice = device;
+        RefreshPortList();
+        index = suiComboBox_PcPort->findText(text);
+    }
+    suiComboBox_PcPort->setCurrentIndex(index);
+}
+
+void TForm1::ApplyUIStyle(TsuiUIStyle style)
+{
+    suiForm1->SetUIStyle(style);
+    // Setters may add or delete controls of their own; walk a guarded copy.
+    QList<QPointer<QWidget>> controls;
+    for (QWidget* control : suiForm1->findChildren<QWidget*>())
+        controls.append(control);
+    for (const QPointer<QWidget>& control : controls)
+        if (control && IsHasProperty(control, "UIStyle"))
+            control->setProperty("UIStyle", QVariant::fromValue(style));
 }
 
 void TForm1::SetStatusText(const QString& text, int index)
@@ -204,15 +276,78 @@ void TForm1::ShowOpenIndicator()
 
 void TForm1::suiButton_OpenPortClick()
 {
-    if (Port->IsOpen()) {
-        Port->Close();
+    // The user's own Open or Close ends the wait for a lost device.
+    ReopenDeadline->stop();
+    // While the window shows Opened the button reads "Close", so a device that hung up an
+    // instant ago is closed, not opened again.
+    if (Port->IsOpen() || PortShownOpen) {
+        ReleasePort();
     } else {
-        // A negative number ("COM-3") names no port; it is asked for as port 0, which fails.
-        const auto port =
-            unsigned(std::max(0, Workbench::PortNumberFromText(suiComboBox_PcPort->currentText())));
         const int baud = Workbench::BaudRateFromText(suiComboBox_PcBaudRate->currentText());
-        Port->OpenOrReconfigure(port, baud, suiComboBox_PcParity->currentIndex());
+        const int parity = suiComboBox_PcParity->currentIndex();
+        const QString device = suiComboBox_PcPort->currentData(PortDeviceRole).toString();
+        if (!device.isEmpty()) {
+            // An item that names a device path opens that device, whatever its text.
+            Port->OpenDevice(device.toStdString(), baud, parity);
+        } else {
+            Port->OpenOrReconfigure(ListedPortNumber(suiComboBox_PcPort->currentText()), baud,
+                                    parity);
+        }
     }
+    ShowPortState();
+}
+
+void TForm1::ReleasePort()
+{
+    Port->Close();
+    ConfigStep = 0;
+}
+
+void TForm1::OnPortLost()
+{
+    ReleasePort();
+    ShowPortState();
+    ReopenDeadline->start();
+}
+
+bool TForm1::ReopenPending() const
+{
+    return ReopenDeadline->isActive();
+}
+
+void TForm1::ReopenDeadlinePassed()
+{
+    ReopenDeadline->stop();
+}
+
+void TForm1::OnPortCandidatesChanged()
+{
+    // The list is locked while the port is open, and a probe would find the port busy anyway.
+    if (Port->IsOpen() || PortShownOpen) {
+        PortListStale = true;
+        return;
+    }
+    RefreshPortList();
+    if (ReopenPending()) TryReopen();
+}
+
+void TForm1::TryReopen()
+{
+    const std::vector<UsbSerialDevice> usb =
+        OpenedPort.UsbSerialNumber.empty() ? std::vector<UsbSerialDevice>{} : UsbSerialDevices();
+    const std::string device = FindReturnedDevice(OpenedPort, usb, SerialPort::ProbeDevice);
+    if (device.empty()) return;
+    const int baud = Port->BaudRate;
+    const int parity = Port->Parity;
+    if (OpenedPort.PortNumber != 0 && device == serial::PortDevice(OpenedPort.PortNumber))
+        Port->Open(OpenedPort.PortNumber, baud, parity);
+    else
+        Port->OpenDevice(device, baud, parity);
+    if (!Port->IsOpen()) return; // still settling: the next change tries again
+    ReopenDeadline->stop();
+    // The list shows the port that is open, also when the adapter came back under a new node.
+    if (const int item = PortItemForDevice(device); item >= 0)
+        suiComboBox_PcPort->setCurrentIndex(item);
     ShowPortState();
 }
 
@@ -229,8 +364,10 @@ void TForm1::ShowPortState()
     if (open) {
         ShowOpenIndicator();
         RefreshCommandPanel();
+        OpenedPort = IdentityOfOpenPort(*Port);
     } else {
         ShowClosedIndicator();
+        if (PortListStale) RefreshPortList();
     }
 }
 
@@ -251,12 +388,6 @@ void TForm1::Timer1Timer()
         FramePosted = true;
         Port->PostNotify();
     }
-}
-
-void TForm1::OnPortLost()
-{
-    Port->Close();
-    ShowPortState();
 }
 
 bool TForm1::event(QEvent* event)

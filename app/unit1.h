@@ -4,6 +4,8 @@
 #include "app/forms.h"
 #include "framework/tcolor.h"
 #include "serial/bufferedserialport.h"
+#include "serial/portidentity.h"
+#include "skin/suithemes.h"
 #include "ui_form1.h"
 #include "workbench/escapeguard.h"
 
@@ -17,6 +19,8 @@
 #include <memory>
 #include <vector>
 
+class PortWatcher;
+
 class TForm1 : public QWidget, public Ui::TForm1
 {
     Q_OBJECT
@@ -27,6 +31,11 @@ class TForm1 : public QWidget, public Ui::TForm1
     Q_PROPERTY(int Top READ Top WRITE SetTop)
 
 public:
+    // A port item's device path when the item names a device rather than a COM number.
+    static constexpr int PortDeviceRole = Qt::UserRole + 1;
+    // How long a device that hung up is waited for, to be opened again with the same settings.
+    static constexpr int ReopenWindowMs = 30000;
+
     // Builds the window from its layout, creates the port and runs FormCreate. With startTimer
     // false Timer1 never starts, so only the caller drives the ticks; otherwise it runs while
     // there is something to count (a block being collected, a sequence step due).
@@ -60,12 +69,24 @@ public:
     bool ReceivedBlockPending() const { return ShownBlock != LatestBlock; }
     // Whether a "+++" is waiting for a quiet line.
     bool EscapePending() const { return FEscapePending; }
-    // The device went away under an open port: release it and show the Closed state.
-    void OnPortLost();
     // One step of the connection sequence, run by the tick.
     void RunConfigStep();
     // Shows the bytes received since the last block in the Receive list.
     void OnReceiveNotify();
+
+    // Fills the port list with the ports that can be opened now (and the command line's port),
+    // keeping the selected item when it is still there.
+    void RefreshPortList();
+    // The open device went away: release it, show the Closed state, end a running sequence and
+    // wait ReopenWindowMs for the same device to return.
+    void OnPortLost();
+    // Whether a lost device is being waited for.
+    bool ReopenPending() const;
+    // Selects the port the command line names; one the scan did not list (a held COMn, a device
+    // path) becomes the list's item for this run.
+    void SelectCommandLinePort(const QString& text, const QString& device);
+    // Draws the whole window in one look.
+    void ApplyUIStyle(TsuiUIStyle style);
 
     std::unique_ptr<BufferedSerialPort> Port;
     int ReceiveMessageId = 0;
@@ -75,6 +96,9 @@ public:
     QTimer* EscapeTimer = nullptr;
     // Milliseconds on the clock the port stamps received bytes with; tests may move it on.
     std::function<std::int64_t()> NowMs = &BufferedSerialPort::SteadyNowMs;
+    PortWatcher* DeviceWatcher = nullptr;
+    // Single-shot: runs out ReopenWindowMs after a device was lost.
+    QTimer* ReopenDeadline = nullptr;
 
 public slots:
     void FormCreate();
@@ -92,6 +116,10 @@ public slots:
     void suiTabSheet3Show();
     // Writes what the escape's guard now allows and waits again for the rest.
     void EscapeTimerTimer();
+    // Devices may have come or gone: re-fill the closed port's list, reopen a returned device.
+    void OnPortCandidatesChanged();
+    // The wait for a lost device is over.
+    void ReopenDeadlinePassed();
 
 protected:
     // The message dispatch: the receive notification goes to OnReceiveNotify.
@@ -109,6 +137,12 @@ private:
     void ArmEscapeTimer();
     // Gives each label and list whose texts the window face cuts the same face a little smaller.
     void FitTextsToControls();
+    // Closes the port; a running connection sequence ends with it.
+    void ReleasePort();
+    // Opens the lost device again with its settings if it is back.
+    void TryReopen();
+    // The list item whose device is device, or -1.
+    int PortItemForDevice(const std::string& device) const;
 
     TColor FColor = clBtnFace;
     Forms::TFormBorderStyle FBorderStyle = Forms::bsSizeable;
@@ -125,4 +159,8 @@ private:
     std::uint64_t LatestBlock = 0;    // serial number of the last block received
     std::uint64_t ShownBlock = 0;     // and of the one in the Receive list
     QThreadPool* SplitPool = nullptr; // one thread: large blocks are split in arrival order
+    bool PortListStale = false;   // devices changed while the list was locked
+    PortIdentity OpenedPort;      // the device last opened, to find it again after a loss
+    QString PinnedPortText;       // the command line's port, listed even when the scan misses it
+    QString PinnedPortDevice;
 };

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
 #include <cerrno>
@@ -19,10 +20,11 @@ RawLine::RawLine(const QString& aliasFolder, unsigned com)
         ADD_FAILURE() << "no pseudo-terminal";
         return;
     }
-    const std::string slave = ::ptsname(Master);
+    Slave = ::ptsname(Master);
+    if (com == 0) return; // reached by its path only
     AliasPath = (aliasFolder + QStringLiteral("/com%1").arg(com)).toStdString();
     ::unlink(AliasPath.c_str());
-    if (::symlink(slave.c_str(), AliasPath.c_str()) != 0) ADD_FAILURE() << "cannot write alias";
+    if (::symlink(Slave.c_str(), AliasPath.c_str()) != 0) ADD_FAILURE() << "cannot write alias";
 }
 
 RawLine::~RawLine()
@@ -132,4 +134,40 @@ void AppTest::Tick(int n)
 void AppTest::ClickOpen()
 {
     QTest::mouseClick(Form().suiButton_OpenPort, Qt::LeftButton);
+}
+
+void AppTest::OpenOnRawLine(unsigned com)
+{
+    if (!Line) Line = std::make_unique<RawLine>(AliasFolder.path(), com);
+    TForm1& form = Form();
+    const int item = form.suiComboBox_PcPort->findText(QStringLiteral("COM%1").arg(com));
+    ASSERT_GE(item, 0);
+    form.suiComboBox_PcPort->setCurrentIndex(item);
+    ClickOpen();
+    ASSERT_TRUE(form.Port->IsOpen());
+}
+
+bool AppTest::RunEventsUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    return QTest::qWaitFor(done, timeoutMs);
+}
+
+bool AppTest::TickInRealTime(const std::function<bool()>& done, int timeoutMs)
+{
+    // Like the window's timer, a late tick is not made up for by a burst of ticks: a burst
+    // would run several sequence steps before the module could answer the first.
+    QElapsedTimer clock;
+    clock.start();
+    QElapsedTimer sinceTick;
+    sinceTick.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        if (sinceTick.elapsed() >= 10) {
+            sinceTick.restart();
+            Tick(1);
+        } else {
+            QThread::msleep(1);
+        }
+    }
+    return true;
 }

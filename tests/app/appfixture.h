@@ -5,11 +5,13 @@
 
 #include <QByteArray>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
-// The far end of a serial line: a pseudo-terminal whose slave side is registered as com<n>.
+// The far end of a serial line: a pseudo-terminal whose slave side is registered as com<n>
+// (with com 0 it has no alias and is reached by its path).
 class RawLine
 {
 public:
@@ -25,9 +27,12 @@ public:
     void Write(const QByteArray& bytes);
     // Pulls the cable: the master side goes away, so the port sees a hang-up.
     void HangUp();
+    // The terminal the port opens.
+    const std::string& SlavePath() const { return Slave; }
 
 private:
     int Master = -1;
+    std::string Slave;
     std::string AliasPath;
 };
 
@@ -46,7 +51,16 @@ protected:
     void Tick(int n);
     // Opens the selected port with the Open button.
     void ClickOpen();
+    // COMn answers through Line, a raw line (made now unless there is one); the window is open
+    // on it.
+    void OpenOnRawLine(unsigned com = 1);
+    // Runs the event loop until done() or timeoutMs (the device watcher reports through it).
+    bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs = 3000);
+    // Drives the tick at its real rate, at most one every 10 ms, until done() or timeoutMs:
+    // for a module that answers in real time.
+    bool TickInRealTime(const std::function<bool()>& done, int timeoutMs);
 
     QTemporaryDir AliasFolder;
     std::unique_ptr<TForm1> Window;
+    std::unique_ptr<RawLine> Line;
 };

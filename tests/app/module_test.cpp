@@ -5,6 +5,7 @@
 
 #include "appfixture.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -68,13 +69,53 @@ protected:
     void SetUp() override
     {
         AppTest::SetUp();
+        esp8266sim::ModuleOptions fast;
+        fast.joinDelayMs = 100;
+        StartModule(fast);
+    }
+    // The module as COM1, replacing the one running.
+    void StartModule(const esp8266sim::ModuleOptions& module)
+    {
+        Module.reset();
         esp8266sim::SimulatedModule::Options options;
         options.com = 1;
         options.aliasFolder = AliasFolder.path().toStdString();
-        options.module.joinDelayMs = 100;
+        options.module = module;
         std::string error;
         Module = esp8266sim::SimulatedModule::start(options, &error);
         ASSERT_NE(Module, nullptr) << error;
+    }
+    // Fills the page for the test's server, opens COM1 and presses "Configuration mode".
+    void StartSequence(const LoopbackServer& server)
+    {
+        TForm1& form = Form();
+        ClickOpen();
+        ASSERT_TRUE(form.Port->IsOpen());
+        form.suiEdit4->setText("esp-test");
+        form.suiEdit5->setText("password123");
+        form.suiEdit6->setText("127.0.0.1");
+        form.suiEdit7->setText(QString::number(server.Port));
+        QTest::mouseClick(form.suiButton4, Qt::LeftButton);
+        ASSERT_EQ(form.ConfigStep, 1);
+    }
+    // With the tick at its real rate: the sequence joins (the step shows the whole join reply),
+    // runs to its end and the module connects to the server.
+    // joinedAfterMs: how long after the click the first step ran.
+    void RunSequenceInRealTime(LoopbackServer& server, QStringList& joinReply,
+                               qint64& joinedAfterMs)
+    {
+        TForm1& form = Form();
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(TickInRealTime([&] { return form.ConfigStep == 2; }, 20000));
+        joinedAfterMs = clock.elapsed();
+        joinReply = form.suiListBox1->Items();
+        ASSERT_TRUE(TickInRealTime([&] { return form.ConfigStep == 0; }, 20000));
+        EXPECT_EQ(form.suiListBox2->Items(), QStringList{"Send--> AT+CIPSEND"});
+        // Whether transparent mode is reached is left to the test with hand-driven ticks: at
+        // the real rate a step may follow its predecessor one tick later, before the module's
+        // answer arrives on a loaded machine (the sequence moves on whenever a tick sees no byte).
+        EXPECT_TRUE(server.Accept(5000));
     }
     void TearDown() override
     {
@@ -120,15 +161,8 @@ TEST_F(ModuleTest, VersionQueryIsAnsweredAndShown)
 TEST_F(ModuleTest, ConfigurationModeJoinsConnectsAndEntersTransparentMode)
 {
     LoopbackServer server;
+    StartSequence(server);
     TForm1& form = Form();
-    ClickOpen();
-    ASSERT_TRUE(form.Port->IsOpen());
-    form.suiEdit4->setText("esp-test");
-    form.suiEdit5->setText("password123");
-    form.suiEdit6->setText("127.0.0.1");
-    form.suiEdit7->setText(QString::number(server.Port));
-    QTest::mouseClick(form.suiButton4, Qt::LeftButton);
-    EXPECT_EQ(form.ConfigStep, 1);
 
     // Each step follows 200 quiet ticks after the module's last byte.
     for (std::int32_t expected : {2, 3, 0}) {
@@ -148,6 +182,38 @@ TEST_F(ModuleTest, ConfigurationModeJoinsConnectsAndEntersTransparentMode)
     // In transparent mode the serial bytes reach the server unchanged.
     ASSERT_TRUE(form.Port->Write("ping", 4));
     EXPECT_EQ(server.Read(4, 3000), QByteArray("ping"));
+}
+
+TEST_F(ModuleTest, TheSequenceWaitsForAJoinAnsweredInPiecesAtTheModulesOwnPace)
+{
+    StartModule(esp8266sim::ModuleOptions{}); // the join's verdict comes after two seconds
+    LoopbackServer server;
+    StartSequence(server);
+    QStringList joinReply;
+    qint64 joinedAfterMs = 0;
+    RunSequenceInRealTime(server, joinReply, joinedAfterMs);
+    ASSERT_FALSE(joinReply.isEmpty());
+    EXPECT_EQ(joinReply.first(), "AT+CWJAP=\"esp-test\",\"password123\"");
+    EXPECT_TRUE(joinReply.contains("WIFI CONNECTED"));
+    EXPECT_TRUE(joinReply.contains("WIFI GOT IP"));
+    EXPECT_EQ(joinReply.last(), "OK");
+    // Two seconds of join, then two of quiet after its last piece.
+    EXPECT_GE(joinedAfterMs, 3900);
+}
+
+TEST_F(ModuleTest, TheSequenceRunsWithAModuleThatDoesNotEcho)
+{
+    esp8266sim::ModuleOptions silent;
+    silent.echo = false;
+    silent.joinDelayMs = 100;
+    StartModule(silent);
+    LoopbackServer server;
+    StartSequence(server);
+    QStringList joinReply;
+    qint64 joinedAfterMs = 0;
+    RunSequenceInRealTime(server, joinReply, joinedAfterMs);
+    EXPECT_GE(joinedAfterMs, 2000);
+    EXPECT_EQ(joinReply, QStringList({"WIFI CONNECTED", "WIFI GOT IP", "", "OK"}));
 }
 
 } // namespace

@@ -24,14 +24,6 @@ QPoint TabCenter(const TsuiTabControlTopPanel* strip, int index)
 class PortTest : public AppTest
 {
 protected:
-    // COM1 answers through a raw line; the window is open on it.
-    void OpenOnRawLine()
-    {
-        Line = std::make_unique<RawLine>(AliasFolder.path(), 1);
-        ASSERT_EQ(Form().suiComboBox_PcPort->currentText(), "COM1");
-        ClickOpen();
-        ASSERT_TRUE(Form().Port->IsOpen());
-    }
     // Selects catalogue entry k as the user does.
     void SelectCommand(int k)
     {
@@ -39,8 +31,6 @@ protected:
         Form().suiBoxAT_Cmd->setCurrentIndex(k);
         emit Form().suiBoxAT_Cmd->activated(k);
     }
-
-    std::unique_ptr<RawLine> Line;
 };
 
 TEST_F(PortTest, StartsClosedWithTheFirstPortSelectedAndTheStartTime)
@@ -102,7 +92,7 @@ TEST_F(PortTest, OpenAndCloseShowThePortState)
     EXPECT_EQ(form.suiButton_OpenPort->Caption(), "Open");
     EXPECT_TRUE(form.suiComboBox_PcPort->isEnabled());
     EXPECT_TRUE(form.Image1->isVisibleTo(&form));
-    EXPECT_EQ(form.ConfigStep, 2);
+    EXPECT_EQ(form.ConfigStep, 0); // a running sequence ends with its port
 }
 
 TEST_F(PortTest, AnOpenThatFailsStaysClosed)

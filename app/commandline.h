@@ -1,0 +1,51 @@
+#pragma once
+// The program's command line: which port to select (and open), its settings and the look,
+// read into plain values before any window exists.
+#include "skin/suithemes.h"
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+// What the command line asks for.
+struct LaunchOptions
+{
+    QString error; // why the command line is refused; empty when it can be used
+
+    QString port;       // "COMn" or a device path; empty when not given
+    QString portDevice; // the device path when the port was named by its path
+    std::optional<int> baud;
+    std::optional<int> parity; // 0 NO, 1 ODD, 2 EVEN: the parity list's index
+    bool open = false;
+    std::optional<TsuiUIStyle> style;
+    QString demoScreenshot;
+};
+
+// The exit status for a command line that cannot be used (BSD's EX_USAGE).
+constexpr int UsageExitCode = 64;
+
+// The baud rates the port settings offer, as in the window's list.
+const QList<int>& OfferedBaudRates();
+
+// Declares every option of the program on the parser; the one list that help, version and
+// parsing share.
+void AddLaunchOptions(QCommandLineParser& parser);
+
+// Reads the arguments (the program name first, as in argv). Values are checked here: a style
+// that is not one of the five looks (any case), a baud rate not offered, a parity other than
+// NO, ODD or EVEN, and a port that is neither COM1 to COM255 nor a device path are usage errors.
+// Whether the port exists is not asked here (see PortExistenceProblem).
+LaunchOptions ParseCommandLine(const QStringList& arguments);
+
+// Takes "--style NAME" (and "--style=NAME", "-style ...") out of argv and returns it as
+// arguments for ParseCommandLine: the application object would read it as the name of one of
+// Qt's own widget styles.
+QStringList TakeStyleArguments(int& argc, char** argv);
+
+// Why the chosen port names no device on this machine ("" when it names one): a COMn that no
+// alias or table entry stands for, or whose node is missing, or a device path that is missing.
+// exists answers for a path; by default the file system does.
+QString PortExistenceProblem(const LaunchOptions& options,
+                             const std::function<bool(const QString&)>& exists = {});

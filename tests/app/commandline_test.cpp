@@ -1,0 +1,154 @@
+// Reading the program's command line into plain values, without a window.
+#include "app/commandline.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+LaunchOptions Parse(QStringList arguments)
+{
+    arguments.prepend(QStringLiteral("esp8266wifi"));
+    return ParseCommandLine(arguments);
+}
+
+TEST(CommandLine, ReadsPortSettingsOpenAndLookInAnyCase)
+{
+    const LaunchOptions options = Parse(
+        {"--port", "com7", "--baud", "9600", "--parity", "even", "--open", "--style", "bluEGlass"});
+    EXPECT_EQ(options.error, "");
+    EXPECT_EQ(options.port, "COM7");
+    EXPECT_EQ(options.portDevice, "");
+    EXPECT_EQ(options.baud, 9600);
+    EXPECT_EQ(options.parity, 2);
+    EXPECT_TRUE(options.open);
+    EXPECT_EQ(options.style, TsuiUIStyle::BlueGlass);
+
+    const LaunchOptions bare = Parse({});
+    EXPECT_EQ(bare.error, "");
+    EXPECT_TRUE(bare.port.isEmpty());
+    EXPECT_FALSE(bare.baud || bare.parity || bare.style || bare.open);
+
+    const LaunchOptions path = Parse({"--port=/dev/ttyUSB3", "--style=macos", "--parity", "NO"});
+    EXPECT_EQ(path.port, "/dev/ttyUSB3");
+    EXPECT_EQ(path.portDevice, "/dev/ttyUSB3");
+    EXPECT_EQ(path.style, TsuiUIStyle::MacOS);
+    EXPECT_EQ(path.parity, 0);
+    EXPECT_EQ(Parse({"--port", "COM255"}).port, "COM255");
+}
+
+TEST(CommandLine, RefusesValuesItCannotUseAndSaysWhich)
+{
+    const std::vector<std::pair<QStringList, QString>> refused = {
+        {{"--style", "Aqua"}, "Aqua"},
+        {{"--style", "FromThemeFile"}, "FromThemeFile"},
+        {{"--baud", "9601"}, "9601"},
+        {{"--baud", "fast"}, "fast"},
+        {{"--baud", "0x2580"}, "0x2580"},
+        {{"--parity", "MARK"}, "MARK"},
+        {{"--port", "tty0"}, "tty0"},
+        {{"--port", "COM0"}, "COM0"},
+        {{"--port", "COM256"}, "COM256"},
+        {{"--port", "COM07"}, "COM07"},
+        {{"--port", ""}, "''"},
+        {{"--frobnicate"}, "frobnicate"},
+        {{"stray"}, "stray"},
+        {{"--baud"}, "baud"},
+    };
+    for (const auto& [arguments, named] : refused) {
+        const LaunchOptions options = Parse(arguments);
+        EXPECT_TRUE(options.error.contains(named)) << arguments.join(' ').toStdString() << ": "
+                                                   << options.error.toStdString();
+    }
+    // The message lists the looks to choose from.
+    EXPECT_TRUE(Parse({"--style", "x"}).error.contains("MacOS, WinXP, DeepBlue, Protein, BlueGlass"));
+}
+
+TEST(CommandLine, APortMustNameADeviceThatExists)
+{
+    QTemporaryDir aliases;
+    ASSERT_TRUE(aliases.isValid());
+    qputenv("ESP8266WIFI_PORTS", aliases.path().toLocal8Bit());
+    const QString node = aliases.path() + "/node";
+    ASSERT_EQ(::symlink(node.toLocal8Bit().constData(),
+                        (aliases.path() + "/com200").toLocal8Bit().constData()),
+              0);
+    QStringList present;
+    const auto exists = [&](const QString& path) { return present.contains(path); };
+
+    EXPECT_EQ(PortExistenceProblem(Parse({}), exists), "");
+    EXPECT_TRUE(PortExistenceProblem(Parse({"--port", "COM201"}), exists).contains("COM201"));
+    EXPECT_TRUE(PortExistenceProblem(Parse({"--port", "COM200"}), exists).contains(node));
+    EXPECT_TRUE(PortExistenceProblem(Parse({"--port", "/dev/ttyACM9"}), exists).contains("ttyACM9"));
+    present = {node, "/dev/ttyACM9"};
+    EXPECT_EQ(PortExistenceProblem(Parse({"--port", "COM200"}), exists), "");
+    EXPECT_EQ(PortExistenceProblem(Parse({"--port", "/dev/ttyACM9"}), exists), "");
+    qunsetenv("ESP8266WIFI_PORTS");
+}
+
+TEST(CommandLine, TheStyleOptionIsKeptFromTheApplicationObject)
+{
+    QByteArrayList words = {"esp8266wifi", "--style", "WinXP", "-platform", "offscreen",
+                            "--style=protein", "--open", "-style"};
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    int argc = int(words.size());
+    const QStringList taken = TakeStyleArguments(argc, argv.data());
+    EXPECT_EQ(taken, QStringList({"--style", "WinXP", "--style", "protein", "--style"}));
+    ASSERT_EQ(argc, 4);
+    EXPECT_STREQ(argv[1], "-platform");
+    EXPECT_STREQ(argv[3], "--open");
+    EXPECT_EQ(argv[4], nullptr);
+}
+
+} // namespace
+
+namespace {
+
+struct ProgramRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// The program itself, with no display at all unless platform is given.
+ProgramRun RunProgram(const QStringList& arguments, const QString& platform = {})
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    environment.remove("QT_QPA_PLATFORM");
+    if (!platform.isEmpty()) environment.insert("QT_QPA_PLATFORM", platform);
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(ESP8266WIFI_PROGRAM), arguments);
+    if (!program.waitForFinished(20000)) return {};
+    return {program.exitCode(), QString::fromLocal8Bit(program.readAllStandardOutput()),
+            QString::fromLocal8Bit(program.readAllStandardError())};
+}
+
+TEST(Program, AnswersHelpAndVersionWithoutADisplayAndRefusesBadValuesAsUsage)
+{
+    const ProgramRun version = RunProgram({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.contains("esp8266wifi")) << version.out.toStdString();
+    const ProgramRun help = RunProgram({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* option : {"--port", "--baud", "--parity", "--open", "--style", "--version"})
+        EXPECT_TRUE(help.out.contains(option)) << option;
+
+    const ProgramRun style = RunProgram({"--style", "Aqua"}, "offscreen");
+    EXPECT_EQ(style.status, UsageExitCode);
+    EXPECT_TRUE(style.err.contains("unknown style 'Aqua'")) << style.err.toStdString();
+    const ProgramRun port = RunProgram({"--port", "/dev/no-such-adapter"}, "offscreen");
+    EXPECT_EQ(port.status, UsageExitCode);
+    EXPECT_TRUE(port.err.contains("/dev/no-such-adapter")) << port.err.toStdString();
+}
+
+} // namespace
