@@ -4,8 +4,10 @@
 // COMMAND and serves the master until COMMAND ends; exits with COMMAND's status.
 // Every byte that arrives is echoed, except control lines "~~peer:<verb> [arg]\n":
 //   line        answers "line <speed> <csize> <parenb> <parodd> <cstopb> <crtscts> <ixon> <ixoff>\n"
-//   burst N     sends N pattern bytes (the same pattern the test program builds)
+//   burst N     sends N bytes of the tests' shared pattern
 //   hangup      closes the master, as an unplugged adapter would
+#include "testsupport.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -27,14 +29,6 @@ void OnChild(int)
     const int saved = errno;
     [[maybe_unused]] const ssize_t w = ::write(ChildPipe[1], "x", 1);
     errno = saved;
-}
-
-std::string Pattern(std::size_t size)
-{
-    std::string s(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        s[i] = char((i * 7 + (i >> 8)) & 0xFF);
-    return s;
 }
 
 int SpeedOf(speed_t s)
@@ -116,7 +110,7 @@ private:
                           (t.c_iflag & IXON) ? 1 : 0, (t.c_iflag & IXOFF) ? 1 : 0);
             Send(text);
         } else if (line.rfind("burst ", 0) == 0) {
-            Send(Pattern(std::strtoul(line.c_str() + 6, nullptr, 10)));
+            Send(serialtest::Pattern(std::strtoul(line.c_str() + 6, nullptr, 10)));
         } else {
             std::fprintf(stderr, "peer: unknown command '%s'\n", line.c_str());
         }

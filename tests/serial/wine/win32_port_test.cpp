@@ -2,7 +2,8 @@
 // pseudo-terminal whose far end (wine_serial_peer) echoes, answers and hangs up on request.
 //   serial_win32_tests.exe [COMn number, default 200]
 // Cases run in order on the one line; the hang-up comes last because it ends the line.
-#include "serial/serialport.h"
+#include "recordingport.h"
+#include "testsupport.h"
 #include "serial/win32/win32serialbackend.h"
 
 #include <atomic>
@@ -51,53 +52,17 @@ struct Skipped
         }                                                                                      \
     } while (0)
 
+// Long enough for Wine's slower wake-ups under a loaded machine.
 template <class Cond> bool WaitFor(Cond cond, std::chrono::milliseconds limit = 3000ms)
 {
-    const auto deadline = Clock::now() + limit;
-    while (!cond()) {
-        if (Clock::now() >= deadline) return cond();
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
+    return serialtest::WaitFor(cond, limit);
 }
+using serialtest::Pattern;
 
-// The peer's burst pattern: every byte value, NUL, CR and LF included.
-std::string Pattern(std::size_t size)
-{
-    std::string s(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        s[i] = char((i * 7 + (i >> 8)) & 0xFF);
-    return s;
-}
-
-class RecordingPort final : public SerialPort
+// A recording port that talks to the peer.
+class PeerPort final : public RecordingPort
 {
 public:
-    ~RecordingPort() override { Close(); }
-    void OnByteReceived(char byte) override
-    {
-        std::lock_guard lock(Lock);
-        Bytes.push_back(byte);
-    }
-    std::string Take()
-    {
-        std::lock_guard lock(Lock);
-        std::string out;
-        out.swap(Bytes);
-        Chunks.clear();
-        return out;
-    }
-    std::size_t Size()
-    {
-        std::lock_guard lock(Lock);
-        return Bytes.size();
-    }
-    std::vector<std::size_t> ChunkSizes()
-    {
-        std::lock_guard lock(Lock);
-        return Chunks;
-    }
-
     // Sends text and waits for exactly its echo (or a reply of the given size).
     std::string Exchange(const std::string& text, std::size_t replySize,
                          std::chrono::milliseconds limit = 3000ms)
@@ -115,34 +80,19 @@ public:
         const std::string ask = "~~peer:line\n";
         CHECK(Write(ask.data(), unsigned(ask.size())));
         WaitFor([&] {
-            std::lock_guard lock(Lock);
-            return !Bytes.empty() && Bytes.back() == '\n';
+            const std::string r = Received();
+            return !r.empty() && r.back() == '\n';
         });
         std::string reply = Take();
         if (!reply.empty()) reply.pop_back();
         return reply;
     }
-
-protected:
-    void OnBytesReceived(const char* data, std::size_t size) override
-    {
-        {
-            std::lock_guard lock(Lock);
-            Chunks.push_back(size);
-        }
-        SerialPort::OnBytesReceived(data, size);
-    }
-
-private:
-    std::mutex Lock;
-    std::string Bytes;
-    std::vector<std::size_t> Chunks;
 };
 
 void OpenSetsTheLineAndCloseReleasesIt()
 {
     CHECK(SerialPort::ProbePort(ComNumber));
-    RecordingPort port;
+    PeerPort port;
     CHECK_MSG(port.Open(ComNumber, 115200, 0), port.LastError().Message);
     CHECK(port.IsOpen());
     CHECK(port.ReaderExitCode() == 0);
@@ -156,19 +106,19 @@ void OpenSetsTheLineAndCloseReleasesIt()
 
 void SecondOpenIsRefused()
 {
-    RecordingPort port;
+    PeerPort port;
     CHECK(port.Open(ComNumber, 115200, 0));
     if (SerialPort::ProbePort(ComNumber))
         throw Skipped{"Wine does not apply share mode 0 to a COM device: a second "
                       "CreateFileA succeeds (Windows refuses it with ERROR_ACCESS_DENIED)"};
-    RecordingPort other;
+    PeerPort other;
     CHECK(!other.Open(ComNumber, 115200, 0));
     CHECK(other.LastError().Code != 0);
 }
 
 void MissingPortFailsWithTheSystemsReason()
 {
-    RecordingPort port;
+    PeerPort port;
     CHECK(!SerialPort::ProbePort(ComNumber + 1));
     CHECK(!port.Open(ComNumber + 1, 115200, 0));
     CHECK(!port.IsOpen());
@@ -181,7 +131,7 @@ void MissingPortFailsWithTheSystemsReason()
 
 void ParityReachesTheLine()
 {
-    RecordingPort port;
+    PeerPort port;
     CHECK(port.Open(ComNumber, 9600, 2));
     std::string line = port.PeerLine();
     CHECK_MSG(line.rfind("line 9600 8 ", 0) == 0, line);
@@ -195,7 +145,7 @@ void ParityReachesTheLine()
 
 void WritesAndReadsCarryEveryByteInChunks()
 {
-    RecordingPort port;
+    PeerPort port;
     CHECK(port.Open(ComNumber, 115200, 0));
     CHECK(port.Write("", 0));
     const std::string gmr = port.Exchange("AT+GMR\r\n", 8);
@@ -219,19 +169,19 @@ void WritesAndReadsCarryEveryByteInChunks()
 
 void ChunkSizesOfABurst()
 {
-    RecordingPort port;
+    PeerPort port;
     CHECK(port.Open(ComNumber, 115200, 0));
     port.Take();
     const std::string ask = "~~peer:burst 5000\n";
     CHECK(port.Write(ask.data(), unsigned(ask.size())));
     CHECK(WaitFor([&] { return port.Size() >= 5000; }));
-    for (std::size_t c : port.ChunkSizes())
+    for (std::size_t c : port.Chunks())
         CHECK_MSG(c <= SerialPort::ReadChunk, c);
 }
 
 void ReconfigureKeepsTheReaderAndTheLineOpen()
 {
-    RecordingPort port;
+    PeerPort port;
     CHECK(port.Open(ComNumber, 115200, 0));
     CHECK(port.Exchange("abc\n", 4) == "abc\n");
     CHECK(port.OpenOrReconfigure(ComNumber, 9600, 0));
@@ -306,7 +256,7 @@ void BackendReadAndWaitTimeouts()
 
 void CloseIsPromptWhileTheReaderWaits()
 {
-    RecordingPort port;
+    PeerPort port;
     CHECK(port.Open(ComNumber, 115200, 0));
     std::this_thread::sleep_for(100ms);
     const auto start = Clock::now();
@@ -316,29 +266,19 @@ void CloseIsPromptWhileTheReaderWaits()
               port.ReaderExitCode() << ": " << port.LastError().Message);
 }
 
-double ProcessCpuMs()
-{
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto ms = [](const FILETIME& t) {
-        return double((ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
-    };
-    return ms(kernel) + ms(user);
-}
-
 // After the far end hangs up, nothing may hang or spin: writes and Close return promptly.
 // Where the system reports the hang-up, the port reads as closed and refuses writes.
 void HangUpNeitherHangsNorSpins()
 {
-    RecordingPort port;
+    PeerPort port;
     CHECK(port.Open(ComNumber, 115200, 0));
     const std::string bye = "~~peer:hangup\n";
     CHECK(port.Write(bye.data(), unsigned(bye.size())));
     const bool reported = WaitFor([&] { return !port.IsOpen(); }, 1000ms);
 
-    const double before = ProcessCpuMs();
+    const double before = serialtest::ProcessCpuMs();
     std::this_thread::sleep_for(300ms); // a window over which a spinning reader would show
-    const double used = ProcessCpuMs() - before;
+    const double used = serialtest::ProcessCpuMs() - before;
     CHECK_MSG(used < 100.0, used << " ms of processor in 300 ms");
 
     auto start = Clock::now();
@@ -357,6 +297,16 @@ void HangUpNeitherHangsNorSpins()
 }
 
 } // namespace
+
+double serialtest::ProcessCpuMs()
+{
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto ms = [](const FILETIME& t) {
+        return double((ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+    };
+    return ms(kernel) + ms(user);
+}
 
 int main(int argc, char** argv)
 {
