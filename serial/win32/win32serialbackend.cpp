@@ -150,7 +150,8 @@ bool Win32SerialBackend::ApplyPortSettings(int baud, int parity)
 {
     COMMTIMEOUTS timeouts;
     ZeroMemory(&timeouts, sizeof timeouts);
-    if (!SetCommMask(PortHandle, CommEvents)) return Fail("SetCommMask");
+    WaitMask = CommEvents;
+    if (!SetCommMask(PortHandle, WaitMask)) return Fail("SetCommMask");
     if (!SetCommTimeouts(PortHandle, &timeouts)) return Fail("SetCommTimeouts");
     if (!SetLine(baud, parity)) return false;
     if (!SetupComm(PortHandle, 1024, 1024)) return Fail("SetupComm");
@@ -201,7 +202,10 @@ WaitResult Win32SerialBackend::WaitForInput()
         DWORD mask = 0;
         ResetEvent(WaitOverlapped.hEvent);
         if (!WaitCommEvent(PortHandle, &mask, &WaitOverlapped)) {
-            if (GetLastError() != ERROR_IO_PENDING) return FailWait("WaitCommEvent");
+            if (GetLastError() != ERROR_IO_PENDING) {
+                if (RearmWait(GetLastError())) continue;
+                return FailWait("WaitCommEvent");
+            }
             HANDLE handles[2] = {StopEvent, WaitOverlapped.hEvent};
             const DWORD r = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
             if (r != WAIT_OBJECT_0 + 1) {
@@ -212,10 +216,20 @@ WaitResult Win32SerialBackend::WaitForInput()
             }
             DWORD ignored = 0;
             if (!GetOverlappedResult(PortHandle, &WaitOverlapped, &ignored, FALSE)) {
+                if (RearmWait(GetLastError())) continue;
                 return FailWait("WaitCommEvent");
             }
         }
     }
+}
+
+bool Win32SerialBackend::RearmWait(DWORD error)
+{
+    // An ended wait is no verdict on the device: the next ClearCommError fails if it is gone.
+    if (error == ERROR_OPERATION_ABORTED) return true;
+    if (error != ERROR_NOT_SUPPORTED || WaitMask == EV_RXCHAR) return false;
+    WaitMask = EV_RXCHAR;
+    return SetCommMask(PortHandle, WaitMask) != FALSE;
 }
 
 IoResult Win32SerialBackend::Read(char* buffer, std::size_t size)

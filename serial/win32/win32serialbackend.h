@@ -41,12 +41,17 @@ private:
     IoStatus FailIo(const char* what);
     WaitResult FailWait(const char* what);
     static bool LostDevice(DWORD error);
+    // Whether a failed character wait is worth arming again. A driver that cannot watch the
+    // modem lines (a pseudo-terminal under Wine, some virtual COM drivers) refuses the whole
+    // mask, so the wait goes on for characters alone; an aborted wait is armed again.
+    bool RearmWait(DWORD error);
 
     OVERLAPPED WriteOverlapped{};
     OVERLAPPED ReadOverlapped{};
     OVERLAPPED WaitOverlapped{};
     HANDLE StopEvent = nullptr;
     HANDLE PortHandle = nullptr;
+    DWORD WaitMask = 0;
 };
 
 } // namespace serial

@@ -1,6 +1,7 @@
 // One suite for every back end that builds here, each on its own kind of peer device.
 
 #include "portrigs.h"
+#include "recordingport.h"
 #include "testsupport.h"
 
 #include "serial/bufferedserialport.h"
@@ -21,43 +22,6 @@ using serialtest::Pattern;
 using serialtest::WaitFor;
 
 namespace {
-
-// A plain port that records how its bytes arrived.
-class RecordingPort : public SerialPort
-{
-public:
-    ~RecordingPort() override { Close(); }
-    void OnByteReceived(char byte) override
-    {
-        std::lock_guard lock(Lock);
-        Bytes.push_back(byte);
-    }
-    std::string Received()
-    {
-        std::lock_guard lock(Lock);
-        return Bytes;
-    }
-    std::vector<std::size_t> Chunks()
-    {
-        std::lock_guard lock(Lock);
-        return ChunkSizes;
-    }
-
-protected:
-    void OnBytesReceived(const char* data, std::size_t size) override
-    {
-        {
-            std::lock_guard lock(Lock);
-            ChunkSizes.push_back(size);
-        }
-        SerialPort::OnBytesReceived(data, size);
-    }
-
-private:
-    std::mutex Lock;
-    std::string Bytes;
-    std::vector<std::size_t> ChunkSizes;
-};
 
 // Counts the notification events posted to it.
 class NotifyCounter : public QObject

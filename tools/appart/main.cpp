@@ -1,6 +1,8 @@
 // Draws the main window's own pictures, deterministically (no antialiasing, fixed palettes):
 //   appart OUTDIR  writes esp8266wifi.png (32x32 window icon) and lamp_off/lamp_on in 32x32 and
 //   16x16, 16 colours each.
+//   appart --icons DIR  writes the program's icon for the desktop's icon theme,
+//   DIR/<N>x<N>/apps/esp8266wifi.png for N = 16, 32, 48, 64, 128 and 256.
 #include <QColor>
 #include <QDir>
 #include <QGuiApplication>
@@ -62,12 +64,14 @@ QImage Lamp(int size, bool lit)
     return indexed;
 }
 
-// The window icon: a white Wi-Fi symbol on a blue cloud.
-QImage WindowIcon()
+// The window icon: a white Wi-Fi symbol on a blue cloud, drawn on a 32-unit grid. The window's
+// own 32x32 picture keeps hard pixel edges; the larger desktop sizes are smoothed.
+QImage WindowIcon(int size = 32)
 {
-    QImage image = Blank(32);
+    QImage image = Blank(size);
     QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::Antialiasing, size > 32);
+    p.scale(size / 32.0, size / 32.0);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(30, 110, 220));
     p.drawEllipse(QRect(2, 12, 14, 14));
@@ -97,9 +101,19 @@ bool Save(const QImage& image, const QDir& dir, const char* name)
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: appart OUTDIR\n");
+    if (argc != 2 && !(argc == 3 && QByteArray(argv[1]) == "--icons")) {
+        std::fprintf(stderr, "usage: appart OUTDIR | appart --icons DIR\n");
         return 2;
+    }
+    if (argc == 3 && QByteArray(argv[1]) == "--icons") {
+        const QDir theme(QString::fromLocal8Bit(argv[2]));
+        for (int size : {16, 32, 48, 64, 128, 256}) {
+            const QString sub = QStringLiteral("%1x%1/apps").arg(size);
+            if (!theme.mkpath(sub) || !Save(WindowIcon(size), QDir(theme.filePath(sub)),
+                                            "esp8266wifi.png"))
+                return 1;
+        }
+        return 0;
     }
     QDir dir(QString::fromLocal8Bit(argv[1]));
     if (!dir.mkpath(QStringLiteral("."))) return 1;
