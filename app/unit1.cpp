@@ -1,14 +1,16 @@
 #include "app/unit1.h"
 
-#include "serial/portnames.h"
+#include "serial/portinfo.h"
 #include "workbench/framing.h"
 #include "workbench/portsettings.h"
 #include "workbench/statustexts.h"
 
 #include <QLocale>
 #include <QMetaMethod>
+#include <QSignalBlocker>
 #include <QTime>
 #include <algorithm>
+#include <cstdio>
 #include <mutex>
 
 // Resources of a static library must be registered by name, outside any namespace.
@@ -28,9 +30,6 @@ int ReceiveNotifyMessage()
 
 // Quiet ticks between two looks at whether an open port has hung up (about 100 ms).
 constexpr unsigned HangUpCheckTicks = 10;
-// The highest port number the start-up scan probes.
-constexpr unsigned LastScannedPort = 255;
-
 // What the framework does once a stored layout has been read: every component that has a
 // Loaded operation runs it, parents before children.
 void RunLoadedPass(QObject* root)
@@ -80,6 +79,11 @@ TForm1::~TForm1()
 void TForm1::BindHandlers()
 {
     connect(suiButton_OpenPort, &QPushButton::clicked, this, &TForm1::suiButton_OpenPortClick);
+    // Another port chosen: the reasons of the last failed open no longer apply to it.
+    connect(suiComboBox_PcPort, &QComboBox::currentIndexChanged, this, [this] {
+        PortProblems.clear();
+        ShowPortToolTip();
+    });
     connect(suiBoxAT_Cmd, &QComboBox::activated, this, &TForm1::suiBoxAT_CmdClick);
     connect(suiButton3, &QPushButton::clicked, this, &TForm1::suiButton3Click);
     connect(suiButton4, &QPushButton::clicked, this, &TForm1::suiButton4Click);
@@ -106,14 +110,7 @@ void TForm1::SetBorderStyle(Forms::TFormBorderStyle style)
 
 void TForm1::FormCreate()
 {
-    for (unsigned n = 1; n <= LastScannedPort; ++n) {
-        if (!SerialPort::ProbePort(n)) continue;
-        suiComboBox_PcPort->addItem(Workbench::PortListText(int(n)));
-        // The list shows which device a COM number stands for.
-        suiComboBox_PcPort->setItemData(suiComboBox_PcPort->count() - 1,
-                                        QString::fromStdString(DeviceName(n)), Qt::ToolTipRole);
-    }
-    if (suiComboBox_PcPort->count() > 0) suiComboBox_PcPort->setCurrentIndex(0);
+    RefreshPortList();
     SetStatusText(QStringLiteral("Closed"), 0);
     suiComboBox_PcPort->setEnabled(true);
     suiComboBox_PcBaudRate->setEnabled(true);
@@ -124,6 +121,79 @@ void TForm1::FormCreate()
     suiEdit2->setEnabled(false);
     suiEdit3->setEnabled(false);
     SetStatusText(Workbench::ShortTimeText(QTime::currentTime()), 2);
+}
+
+void TForm1::RefreshPortList()
+{
+    const QString selected = suiComboBox_PcPort->currentText();
+    const std::vector<serial::PortCandidate> candidates = serial::ScanPorts();
+    std::vector<serial::PortCandidate> problems;
+    {
+        // Refilling is no choice of the user's: nothing that listens to the list hears it.
+        const QSignalBlocker blocker(suiComboBox_PcPort);
+        suiComboBox_PcPort->clear();
+        for (const serial::PortCandidate& c : candidates) {
+            // The port this window holds cannot be opened a second time, but it is still ours.
+            const bool ours = Port->IsOpen() && c.Number == Port->PortNumber;
+            if (!c.Openable && !ours) {
+                problems.push_back(c);
+                continue;
+            }
+            suiComboBox_PcPort->addItem(Workbench::PortListText(int(c.Number)));
+            suiComboBox_PcPort->setItemData(suiComboBox_PcPort->count() - 1,
+                                            QString::fromStdString(serial::PortToolTip(c)),
+                                            Qt::ToolTipRole);
+        }
+        const int kept = suiComboBox_PcPort->findText(selected);
+        if (kept >= 0)
+            suiComboBox_PcPort->setCurrentIndex(kept);
+        else if (suiComboBox_PcPort->count() > 0)
+            suiComboBox_PcPort->setCurrentIndex(0);
+    }
+    ScanProblems.clear();
+    if (suiComboBox_PcPort->count() == 0) {
+        const std::string reasons = serial::PortProblemsText(problems);
+        ScanProblems = reasons.empty()
+                           ? QStringLiteral("No serial port was found.")
+                           : QStringLiteral("No port can be opened now:\n") +
+                                 QString::fromStdString(reasons);
+    }
+    PortProblems.clear();
+    if (!ScanProblems.isEmpty()) ReportPortProblems(ScanProblems);
+    ShowPortToolTip();
+}
+
+void TForm1::ShowPortToolTip()
+{
+    if (!PortProblems.isEmpty()) {
+        suiComboBox_PcPort->setToolTip(PortProblems);
+        return;
+    }
+    const int index = suiComboBox_PcPort->currentIndex();
+    suiComboBox_PcPort->setToolTip(
+        index >= 0 ? suiComboBox_PcPort->itemData(index, Qt::ToolTipRole).toString() : QString());
+}
+
+void TForm1::ReportPortProblems(const QString& text)
+{
+    PortProblems = text;
+    if (text.isEmpty() || text == ReportedProblems) return;
+    ReportedProblems = text;
+    std::fprintf(stderr, "esp8266wifi: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+QString TForm1::OpenFailureText(unsigned port) const
+{
+    // With nothing to choose from, the reasons are those of the scan.
+    if (port == 0 && !ScanProblems.isEmpty()) return ScanProblems;
+    serial::PortCandidate c = serial::InspectPort(port);
+    if (c.Openable) {
+        // The device could be opened again by now; what the open met is the reason.
+        c.Openable = false;
+        c.Reason = Port->LastError().Message;
+    }
+    return QString::fromStdString(serial::PortToolTip(c));
 }
 
 void TForm1::SetStatusText(const QString& text, int index)
@@ -153,8 +223,11 @@ void TForm1::suiButton_OpenPortClick()
             unsigned(std::max(0, Workbench::PortNumberFromText(suiComboBox_PcPort->currentText())));
         const int baud = Workbench::BaudRateFromText(suiComboBox_PcBaudRate->currentText());
         Port->OpenOrReconfigure(port, baud, suiComboBox_PcParity->currentIndex());
+        PortProblems.clear();
+        if (!Port->IsOpen()) ReportPortProblems(OpenFailureText(port));
     }
     ShowPortState();
+    ShowPortToolTip();
 }
 
 void TForm1::ShowPortState()

@@ -41,6 +41,11 @@ public:
     void RunConfigStep();
     // Shows the bytes received since the last block in the Receive list.
     void OnReceiveNotify();
+    // Fills the port list from one scan of every COMn: the ports that can be opened now (and
+    // the one this window holds open), each with a tooltip naming its device. The selected
+    // port stays selected while it is listed. When nothing can be opened, the reasons are the
+    // list's tooltip and go to standard error once.
+    void RefreshPortList();
 
     std::unique_ptr<BufferedSerialPort> Port;
     int ReceiveMessageId = 0;
@@ -70,9 +75,19 @@ private:
     void BindHandlers();
     // Shows the port's real state: Opened or Closed, from Port->IsOpen() alone.
     void ShowPortState();
+    // The list's tooltip: the selected item's text, or the reasons of the last failure.
+    void ShowPortToolTip();
+    // Makes text the list's tooltip and writes it to standard error unless it was the last
+    // text written there.
+    void ReportPortProblems(const QString& text);
+    // Why the port the user asked for did not open.
+    QString OpenFailureText(unsigned port) const;
 
     TColor FColor = clBtnFace;
     Forms::TFormBorderStyle FBorderStyle = Forms::bsSizeable;
     bool PortShownOpen = false;
+    QString ScanProblems;     // why the last scan listed no port; "" when it listed some
+    QString PortProblems;     // the reasons the list's tooltip shows instead of the item's
+    QString ReportedProblems; // the last text written to standard error
     unsigned TicksSinceHangUpCheck = 0;
 };

@@ -55,6 +55,7 @@ std::string DescribeProblem(const DeviceAccess& a)
                (a.Detail.empty() ? std::string("another program has it open exclusively")
                                  : a.Detail);
     case PortProblem::Gone:
+        if (a.Device.empty()) return "gone: no device stands for this port";
         if (!a.Exists) return "gone: " + a.Device + " is not there";
         return "gone: no device answers behind " + device;
     case PortProblem::Failed:

@@ -140,7 +140,8 @@ std::vector<PortCandidate> ScanPorts(unsigned last)
 
 std::string PortToolTip(const PortCandidate& c)
 {
-    std::string text = c.Name.empty() ? c.Device : c.Name + ": " + c.Device;
+    std::string text = c.Name.empty() || c.Device.empty() ? c.Name + c.Device
+                                                          : c.Name + ": " + c.Device;
     if (!c.Resolved.empty() && c.Resolved != c.Device) text += " (" + c.Resolved + ")";
     auto line = [&](const char* label, const std::string& value) {
         if (!value.empty()) text += std::string("\n") + label + ": " + value;

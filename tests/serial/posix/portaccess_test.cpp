@@ -2,6 +2,7 @@
 // has the device open, UUCP lock files (live, stale, ours), another program's exclusive flag,
 // and a user without permission.
 
+#include "holdingchild.h"
 #include "ptyrig.h"
 
 #include "serial/portinfo.h"
@@ -17,9 +18,6 @@
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#ifdef __linux__
-#include <sys/prctl.h>
-#endif
 
 using serial::PortProblem;
 
@@ -29,51 +27,6 @@ class NullPort : public SerialPort
 {
 public:
     void OnByteReceived(char) override {}
-};
-
-// A child process that has a device open (and, if asked, marked exclusive) until destroyed.
-class HoldingChild
-{
-public:
-    HoldingChild(const std::string& node, bool exclusive, const char* name = "pty-holder")
-    {
-        int ready[2], release[2];
-        if (::pipe(ready) != 0 || ::pipe(release) != 0) return;
-        Pid = ::fork();
-        if (Pid == 0) {
-            ::close(ready[0]);
-            ::close(release[1]);
-#ifdef __linux__
-            ::prctl(PR_SET_NAME, name);
-#endif
-            const int fd = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-            const char ok = fd >= 0 && (!exclusive || ::ioctl(fd, TIOCEXCL) == 0);
-            [[maybe_unused]] ssize_t n = ::write(ready[1], &ok, 1);
-            char c;
-            n = ::read(release[0], &c, 1); // ends when the parent closes its end, or dies
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release[0]);
-        Release = release[1];
-        char ok = 0;
-        Holding = ::read(ready[0], &ok, 1) == 1 && ok;
-        ::close(ready[0]);
-    }
-    ~HoldingChild() { Stop(); }
-    void Stop()
-    {
-        if (Release >= 0) ::close(Release);
-        Release = -1;
-        if (Pid > 0) ::waitpid(Pid, nullptr, 0);
-        Pid = -1;
-    }
-
-    pid_t Pid = -1;
-    bool Holding = false;
-
-private:
-    int Release = -1;
 };
 
 // A PID that no process has: a child that has exited and been reaped.
@@ -88,7 +41,8 @@ pid_t DeadPid()
 std::string LockPath(const std::string& node)
 {
     const auto folders = serial::posix::LockFolders();
-    return folders.empty() ? std::string() : folders.front() + "/" + serial::posix::LockFileName(node);
+    if (folders.empty()) return {};
+    return folders.front() + "/" + serial::posix::LockFileName(node);
 }
 
 void WriteFile(const std::string& path, const std::string& data)
@@ -127,7 +81,7 @@ TEST_F(PortAccessTest, APortAnotherProcessHasOpenIsNeitherListedNorOpened)
 {
     const unsigned n = Rig.AddPeer();
     const unsigned free = Rig.AddPeer();
-    HoldingChild holder(Rig.Node(n), false);
+    HoldingChild holder(Rig.Node(n));
     ASSERT_TRUE(holder.Holding);
 
     const serial::PortCandidate c = serial::InspectPort(n);
