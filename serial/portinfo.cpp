@@ -19,10 +19,14 @@ std::string LastPart(const std::string& path)
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// A pseudo-terminal has no adapter behind it for the system to describe.
+// Pseudo-terminals and the on-board UARTs have no adapter behind them for the system to
+// describe; asking the system about every serial port costs more than the rest of a scan.
 bool MayHaveAdapter(const PortCandidate& c)
 {
-    return c.Exists && !c.Resolved.empty() && c.Resolved.compare(0, 9, "/dev/pts/") != 0;
+    if (!c.Exists || c.Resolved.empty()) return false;
+    for (const char* onBoard : {"/dev/pts/", "/dev/ttyS", "/dev/ttyAMA"})
+        if (c.Resolved.rfind(onBoard, 0) == 0) return false;
+    return true;
 }
 
 // Fills the USB details of every candidate whose node the system knows as a serial port. The
