@@ -182,8 +182,12 @@ bool DeviceLock::Take(const std::string& node, DeviceAccess& access)
         const std::string path = folder + "/" + name;
         // Written under a private name and linked into place, so that nobody ever reads a
         // half-written lock file and of two programs only one can win.
+        // The folder is usually writable by everyone: the private name is created afresh and
+        // never followed, so a link planted under it cannot make us write elsewhere.
         const std::string temp = folder + "/LTMP." + std::to_string(::getpid());
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        ::unlink(temp.c_str());
+        const int fd =
+            ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0) continue; // not ours to write: go on without a lock file here
         const bool written = ::write(fd, text, 11) == 11;
         ::fchmod(fd, 0644);

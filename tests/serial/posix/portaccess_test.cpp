@@ -181,6 +181,24 @@ TEST_F(PortAccessTest, OurLockFileLivesExactlyAsLongAsThePortIsHeld)
         EXPECT_TRUE(FileExists(lock));
     }
     EXPECT_FALSE(FileExists(lock)) << "the port's destruction removes it too";
+
+    // A link planted where the lock file is first written does not make us write elsewhere.
+    const std::string folder = lock.substr(0, lock.rfind('/'));
+    const std::string planted = folder + "/LTMP." + std::to_string(::getpid());
+    char victim[] = "/tmp/lock-victim-XXXXXX";
+    const int v = ::mkstemp(victim);
+    ASSERT_GE(v, 0);
+    ::close(v);
+    WriteFile(victim, "precious\n");
+    ASSERT_EQ(::symlink(victim, planted.c_str()), 0);
+    {
+        NullPort port;
+        ASSERT_TRUE(port.Open(n, 115200, 0));
+        EXPECT_TRUE(FileExists(lock));
+    }
+    EXPECT_EQ(ReadFile(victim), "precious\n");
+    ::unlink(planted.c_str());
+    ::unlink(victim);
 }
 
 TEST_F(PortAccessTest, AProbeLeavesAnotherProgramsExclusiveFlagSet)
