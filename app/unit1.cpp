@@ -1,9 +1,10 @@
 #include "app/unit1.h"
 
+#include "serial/portinfo.h"
 #include "serial/portnames.h"
+#include "serial/portwatcher.h"
 #include "skin/suipublic.h"
 #include "workbench/catalogue.h"
-#include "serial/portwatcher.h"
 #include "workbench/framing.h"
 #include "workbench/portsettings.h"
 #include "workbench/statustexts.h"
@@ -12,8 +13,10 @@
 #include <QLocale>
 #include <QMetaMethod>
 #include <QPointer>
+#include <QSignalBlocker>
 #include <QTime>
 #include <algorithm>
+#include <cstdio>
 #include <mutex>
 
 // Resources of a static library must be registered by name, outside any namespace.
@@ -43,9 +46,6 @@ int PortLostMessage()
     static const int id = QEvent::registerEventType();
     return id;
 }
-// The highest port number the start-up scan probes.
-constexpr unsigned LastScannedPort = 255;
-
 // The port number of a list text. A negative number ("COM-3") names no port; it is asked for
 // as port 0, which fails.
 unsigned ListedPortNumber(const QString& text)
@@ -129,6 +129,11 @@ TForm1::~TForm1()
 void TForm1::BindHandlers()
 {
     connect(suiButton_OpenPort, &QPushButton::clicked, this, &TForm1::suiButton_OpenPortClick);
+    // Another port chosen: the reasons of the last failed open no longer apply to it.
+    connect(suiComboBox_PcPort, &QComboBox::currentIndexChanged, this, [this] {
+        PortProblems.clear();
+        ShowPortToolTip();
+    });
     connect(suiBoxAT_Cmd, &QComboBox::activated, this, &TForm1::suiBoxAT_CmdClick);
     connect(suiButton3, &QPushButton::clicked, this, &TForm1::suiButton3Click);
     connect(suiButton4, &QPushButton::clicked, this, &TForm1::suiButton4Click);
@@ -192,31 +197,90 @@ void TForm1::FitTextsToControls()
         const int width = std::min(box->TextRect().Width(), box->ListTextWidth());
         box->setFont(FontThatFits(box->font(), items, width));
     }
+}
+
 void TForm1::RefreshPortList()
 {
     const QString selected = suiComboBox_PcPort->currentText();
-    suiComboBox_PcPort->clear();
-    for (unsigned n = 1; n <= LastScannedPort; ++n) {
-        if (!SerialPort::ProbePort(n)) continue;
-        suiComboBox_PcPort->addItem(Workbench::PortListText(int(n)));
-        // The list shows which device a COM number stands for.
-        suiComboBox_PcPort->setItemData(suiComboBox_PcPort->count() - 1,
-                                        QString::fromStdString(DeviceName(n)), Qt::ToolTipRole);
-    }
-    if (!PinnedPortText.isEmpty() && suiComboBox_PcPort->findText(PinnedPortText) < 0) {
-        suiComboBox_PcPort->addItem(PinnedPortText);
-        const int item = suiComboBox_PcPort->count() - 1;
-        if (!PinnedPortDevice.isEmpty()) {
-            suiComboBox_PcPort->setItemData(item, PinnedPortDevice, PortDeviceRole);
-            suiComboBox_PcPort->setItemData(item, PinnedPortDevice, Qt::ToolTipRole);
+    const std::vector<serial::PortCandidate> candidates = serial::ScanPorts();
+    std::vector<serial::PortCandidate> problems;
+    {
+        // Refilling is no choice of the user's: nothing that listens to the list hears it.
+        const QSignalBlocker blocker(suiComboBox_PcPort);
+        suiComboBox_PcPort->clear();
+        for (const serial::PortCandidate& c : candidates) {
+            // The port this window holds cannot be opened a second time, but it is still ours.
+            const bool ours = Port->IsOpen() && c.Number == Port->PortNumber;
+            if (!c.Openable && !ours) {
+                problems.push_back(c);
+                continue;
+            }
+            suiComboBox_PcPort->addItem(Workbench::PortListText(int(c.Number)));
+            suiComboBox_PcPort->setItemData(suiComboBox_PcPort->count() - 1,
+                                            QString::fromStdString(serial::PortToolTip(c)),
+                                            Qt::ToolTipRole);
         }
+        // The command line's port is listed for this run even when the scan does not list it.
+        if (!PinnedPortText.isEmpty() && suiComboBox_PcPort->findText(PinnedPortText) < 0) {
+            suiComboBox_PcPort->addItem(PinnedPortText);
+            const int item = suiComboBox_PcPort->count() - 1;
+            if (!PinnedPortDevice.isEmpty()) {
+                suiComboBox_PcPort->setItemData(item, PinnedPortDevice, PortDeviceRole);
+                suiComboBox_PcPort->setItemData(item, PinnedPortDevice, Qt::ToolTipRole);
+            }
+        }
+        PortListStale = false;
+        const int kept = suiComboBox_PcPort->findText(selected);
+        if (kept >= 0)
+            suiComboBox_PcPort->setCurrentIndex(kept);
+        else if (suiComboBox_PcPort->count() > 0)
+            suiComboBox_PcPort->setCurrentIndex(0);
     }
-    PortListStale = false;
-    const int index = suiComboBox_PcPort->findText(selected);
-    if (index >= 0)
-        suiComboBox_PcPort->setCurrentIndex(index);
-    else if (suiComboBox_PcPort->count() > 0)
-        suiComboBox_PcPort->setCurrentIndex(0);
+    ScanProblems.clear();
+    if (suiComboBox_PcPort->count() == 0) {
+        const std::string reasons = serial::PortProblemsText(problems);
+        ScanProblems = reasons.empty()
+                           ? QStringLiteral("No serial port was found.")
+                           : QStringLiteral("No port can be opened now:\n") +
+                                 QString::fromStdString(reasons);
+    }
+    PortProblems.clear();
+    if (!ScanProblems.isEmpty()) ReportPortProblems(ScanProblems);
+    ShowPortToolTip();
+}
+
+void TForm1::ShowPortToolTip()
+{
+    if (!PortProblems.isEmpty()) {
+        suiComboBox_PcPort->setToolTip(PortProblems);
+        return;
+    }
+    const int index = suiComboBox_PcPort->currentIndex();
+    suiComboBox_PcPort->setToolTip(
+        index >= 0 ? suiComboBox_PcPort->itemData(index, Qt::ToolTipRole).toString() : QString());
+}
+
+void TForm1::ReportPortProblems(const QString& text)
+{
+    PortProblems = text;
+    if (text.isEmpty() || text == ReportedProblems) return;
+    ReportedProblems = text;
+    std::fprintf(stderr, "esp8266wifi: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+QString TForm1::OpenFailureText(unsigned port, const QString& device) const
+{
+    // With nothing to choose from, the reasons are those of the scan.
+    if (port == 0 && device.isEmpty() && !ScanProblems.isEmpty()) return ScanProblems;
+    serial::PortCandidate c = device.isEmpty() ? serial::InspectPort(port)
+                                               : serial::InspectDevice(device.toStdString());
+    if (c.Openable) {
+        // The device could be opened again by now; what the open met is the reason.
+        c.Openable = false;
+        c.Reason = Port->LastError().Message;
+    }
+    return QString::fromStdString(serial::PortToolTip(c));
 }
 
 int TForm1::PortItemForDevice(const std::string& device) const
@@ -286,15 +350,18 @@ void TForm1::suiButton_OpenPortClick()
         const int baud = Workbench::BaudRateFromText(suiComboBox_PcBaudRate->currentText());
         const int parity = suiComboBox_PcParity->currentIndex();
         const QString device = suiComboBox_PcPort->currentData(PortDeviceRole).toString();
+        const unsigned port = ListedPortNumber(suiComboBox_PcPort->currentText());
         if (!device.isEmpty()) {
             // An item that names a device path opens that device, whatever its text.
             Port->OpenDevice(device.toStdString(), baud, parity);
         } else {
-            Port->OpenOrReconfigure(ListedPortNumber(suiComboBox_PcPort->currentText()), baud,
-                                    parity);
+            Port->OpenOrReconfigure(port, baud, parity);
         }
+        PortProblems.clear();
+        if (!Port->IsOpen()) ReportPortProblems(OpenFailureText(port, device));
     }
     ShowPortState();
+    ShowPortToolTip();
 }
 
 void TForm1::ReleasePort()

@@ -73,10 +73,13 @@ public:
     void RunConfigStep();
     // Shows the bytes received since the last block in the Receive list.
     void OnReceiveNotify();
-
-    // Fills the port list with the ports that can be opened now (and the command line's port),
-    // keeping the selected item when it is still there.
+    // Fills the port list from one scan of every COMn: the ports that can be opened now (and
+    // the one this window holds open), each with a tooltip naming its device. The selected
+    // port stays selected while it is listed, and the command line's port is listed for the
+    // run. When nothing can be opened, the reasons are the list's tooltip and go to standard
+    // error once.
     void RefreshPortList();
+
     // The open device went away: release it, show the Closed state, end a running sequence and
     // wait ReopenWindowMs for the same device to return.
     void OnPortLost();
@@ -143,6 +146,13 @@ private:
     void TryReopen();
     // The list item whose device is device, or -1.
     int PortItemForDevice(const std::string& device) const;
+    // The list's tooltip: the selected item's text, or the reasons of the last failure.
+    void ShowPortToolTip();
+    // Makes text the list's tooltip and writes it to standard error unless it was the last
+    // text written there.
+    void ReportPortProblems(const QString& text);
+    // Why the port the user asked for did not open.
+    QString OpenFailureText(unsigned port, const QString& device) const;
 
     TColor FColor = clBtnFace;
     Forms::TFormBorderStyle FBorderStyle = Forms::bsSizeable;
@@ -163,4 +173,7 @@ private:
     PortIdentity OpenedPort;      // the device last opened, to find it again after a loss
     QString PinnedPortText;       // the command line's port, listed even when the scan misses it
     QString PinnedPortDevice;
+    QString ScanProblems;     // why the last scan listed no port; "" when it listed some
+    QString PortProblems;     // the reasons the list's tooltip shows instead of the item's
+    QString ReportedProblems; // the last text written to standard error
 };

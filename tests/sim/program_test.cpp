@@ -1,6 +1,8 @@
 // The module on a real pseudo-terminal: the esp8266-sim program and the in-process runner.
 #include "simulatedmodule.h"
 
+#include "serial/portinfo.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -12,6 +14,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -97,6 +102,21 @@ std::string ask(int fd, std::string_view command, const std::string& expected)
 
 #define EXPECT_ANSWER(fd, command, answer) EXPECT_EQ(ask(fd, command, answer), answer)
 
+// Processor time a process has used so far, in clock ticks (user and system).
+long cpuTicks(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::stol(field);
+        if (i == 15) stime = std::stol(field);
+    }
+    return utime + stime;
+}
+
 } // namespace
 
 TEST(SimulatorProgram, AnnouncesRegistersAnswersAndUnregisters)
@@ -133,11 +153,21 @@ TEST(SimulatorProgram, AnnouncesRegistersAnswersAndUnregisters)
     const std::string device = fs::read_symlink(alias).string();
     EXPECT_EQ(line, "COM7 -> " + device + "\n");
 
+    // The simulator holds only its own side of the terminal: the port is free for a client.
+    const serial::PortCandidate port = serial::InspectDevice(alias);
+    EXPECT_TRUE(port.Openable) << port.Reason;
+
     int fd = openRaw(alias);
     ASSERT_GE(fd, 0);
     EXPECT_ANSWER(fd, "AT\r\n", "AT\r\r\n\r\nOK\r\n");
-    // A client that closes and opens the port again finds the module still there.
+    // A client that closes and opens the port again finds the module still there; meanwhile
+    // the module waits for it without spinning on the hung-up terminal.
     ::close(fd);
+#ifdef __linux__
+    const long before = cpuTicks(pid);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LE(cpuTicks(pid) - before, 3);
+#endif
     fd = openRaw(alias);
     ASSERT_GE(fd, 0);
     EXPECT_ANSWER(fd, "AT+CIPMUX?\r\n", "AT+CIPMUX?\r\r\n+CIPMUX:0\r\n\r\nOK\r\n");
