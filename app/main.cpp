@@ -1,11 +1,13 @@
 // The program: builds the main window and runs the message loop until it closes.
-//   esp8266wifi [--demo-screenshot PATH]
+//   esp8266wifi [--demo-screenshot PATH] [--log FILE]
 #include "app/demo.h"
+#include "app/sessionlog.h"
 #include "app/unit1.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
+#include <cstdio>
 #include <exception>
 
 namespace {
@@ -27,13 +29,23 @@ bool AsksOnlyForText(int argc, char** argv)
     return false;
 }
 
-void AddOptions(QCommandLineParser& parser, const QCommandLineOption& demo)
+// Names the settings (the command history of the session log) of this program.
+void SetProgramNames()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("esp8266wifi"));
+    QCoreApplication::setApplicationName(QStringLiteral("esp8266wifi"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ESP_VERSION));
+}
+
+void AddOptions(QCommandLineParser& parser, const QCommandLineOption& demo,
+                const QCommandLineOption& log)
 {
     parser.setApplicationDescription(
         QStringLiteral("Configures an ESP8266 Wi-Fi module over a serial port with AT commands."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(demo);
+    parser.addOption(log);
 }
 } // namespace
 
@@ -44,25 +56,34 @@ int main(int argc, char** argv)
         QStringLiteral("Open the first port, send AT+GMR, save a picture "
                        "of the window once the reply is shown, and quit."),
         QStringLiteral("path"));
+    const QCommandLineOption log(
+        QStringLiteral("log"),
+        QStringLiteral("Append a timestamped transcript of every byte sent and received to "
+                       "file, written as it goes."),
+        QStringLiteral("file"));
     if (AsksOnlyForText(argc, argv)) {
         // A build or packaging machine has no display: answer without a window system.
         QCoreApplication app(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("esp8266wifi"));
-        QCoreApplication::setApplicationVersion(QStringLiteral(ESP_VERSION));
+        SetProgramNames();
         QCommandLineParser parser;
-        AddOptions(parser, demo);
+        AddOptions(parser, demo, log);
         parser.process(app);
         return 0;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("esp8266wifi"));
-    QApplication::setApplicationVersion(QStringLiteral(ESP_VERSION));
+    SetProgramNames();
     QCommandLineParser parser;
-    AddOptions(parser, demo);
+    AddOptions(parser, demo, log);
     parser.process(app);
 
     try {
         TForm1 form;
+        if (parser.isSet(log) && !form.SessionLog->StartTranscript(parser.value(log))) {
+            std::fprintf(stderr, "esp8266wifi: cannot log to %s: %s\n",
+                         qPrintable(parser.value(log)),
+                         qPrintable(form.SessionLog->TranscriptError()));
+            return 1;
+        }
         form.show();
         if (parser.isSet(demo)) StartDemoScreenshot(form, parser.value(demo));
         return QApplication::exec();

@@ -1,5 +1,6 @@
 #include "app/unit1.h"
 
+#include "app/sessionlog.h"
 #include "serial/portnames.h"
 #include "workbench/framing.h"
 #include "workbench/portsettings.h"
@@ -57,6 +58,7 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     ReceiveMessageId = ReceiveNotifyMessage();
     Port = std::make_unique<BufferedSerialPort>();
     Port->SetNotifyTarget(this, ReceiveMessageId);
+    SessionLog = AttachSessionLog(*this);
     ConfigStep = 0;
 
     Timer1 = new QTimer(this);
@@ -72,6 +74,7 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
 TForm1::~TForm1()
 {
     if (Port) {
+        Port->SetTrafficTap({});
         Port->SetNotifyTarget(nullptr, 0);
         Port->Close();
     }

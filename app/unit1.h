@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <memory>
 
+class TSessionLogForm;
+
 class TForm1 : public QWidget, public Ui::TForm1
 {
     Q_OBJECT
@@ -46,6 +48,8 @@ public:
     int ReceiveMessageId = 0;
     std::int32_t ConfigStep = 0;
     QTimer* Timer1 = nullptr;
+    // The session log window (Ctrl+L); it records the port's traffic from start-up on.
+    TSessionLogForm* SessionLog = nullptr;
 
 public slots:
     void FormCreate();
