@@ -336,6 +336,7 @@ void TSessionLogForm::RefreshView()
     ViewBar->SetPageSize(visible);
     ViewBar->SetPosition(position);
     ViewBar->setEnabled(last > 0);
+    ViewBar->SetSliderVisible(last > 0);
     FPlacingBar = false;
 
     QStringList shown;

@@ -22,6 +22,27 @@ std::size_t DirectionIndex(SessionDirection direction)
 {
     return direction == SessionDirection::Sent ? 0 : 1;
 }
+
+// How the transcript and the text view write a byte (or character) that is not printable ASCII,
+// and the backslash: \r, \n, \t, \\, else \xNN; nullptr for one that stands for itself.
+const char* EscapeOf(unsigned c, char (&hex)[5])
+{
+    switch (c) {
+    case '\r': return "\\r";
+    case '\n': return "\\n";
+    case '\t': return "\\t";
+    case '\\': return "\\\\";
+    default: break;
+    }
+    if (c >= 0x20 && c < 0x7F) return nullptr;
+    static const char digits[] = "0123456789ABCDEF";
+    hex[0] = '\\';
+    hex[1] = 'x';
+    hex[2] = digits[(c >> 4) & 15];
+    hex[3] = digits[c & 15];
+    hex[4] = 0;
+    return hex;
+}
 } // namespace
 
 SessionTime SessionNow()
@@ -267,22 +288,12 @@ QByteArray TranscriptLine(SessionDirection direction, std::int64_t wallMs, const
     line += ' ';
     line += DirectionMark(direction);
     line += ' ';
-    static const char hex[] = "0123456789ABCDEF";
+    char hex[5];
     for (const char c : bytes) {
-        const auto byte = std::uint8_t(c);
-        switch (byte) {
-        case '\r': line += "\\r"; break;
-        case '\n': line += "\\n"; break;
-        case '\t': line += "\\t"; break;
-        case '\\': line += "\\\\"; break;
-        default:
-            if (byte >= 0x20 && byte < 0x7F) {
-                line += char(byte);
-            } else {
-                const char escaped[] = {'\\', 'x', hex[byte >> 4], hex[byte & 15]};
-                line.append(escaped, 4);
-            }
-        }
+        if (const char* escaped = EscapeOf(std::uint8_t(c), hex))
+            line += escaped;
+        else
+            line += c;
     }
     line += '\n';
     return line;
@@ -314,12 +325,16 @@ QByteArray ReceivedBytesOf(const std::vector<SessionChunk>& chunks)
 
 QString SessionTextOf(const QByteArray& bytes)
 {
-    QString text = QString::fromUtf8(bytes);
-    for (QChar& c : text) {
-        if (c.unicode() < 0x20)
-            c = QChar(char16_t(0x2400 + c.unicode()));
-        else if (c.unicode() == 0x7F)
-            c = QChar(char16_t(0x2421));
+    const QString decoded = QString::fromUtf8(bytes);
+    QString text;
+    text.reserve(decoded.size() + 8);
+    char hex[5];
+    for (const QChar c : decoded) {
+        const char* escaped = c.unicode() < 0x80 ? EscapeOf(c.unicode(), hex) : nullptr;
+        if (escaped)
+            text += QLatin1String(escaped);
+        else
+            text += c;
     }
     return text;
 }

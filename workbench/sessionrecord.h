@@ -181,7 +181,7 @@ QByteArray TranscriptOf(const std::vector<SessionChunk>& chunks,
 QByteArray ReceivedBytesOf(const std::vector<SessionChunk>& chunks);
 
 // A line for the text view: UTF-8 decoded (U+FFFD for invalid bytes), control bytes shown as
-// their control pictures (CR as U+240D, LF as U+240A, tab U+2409, DEL U+2421).
+// the transcript writes them (\r, \n, \t, \\, else \xNN), so no special font is needed.
 QString SessionTextOf(const QByteArray& bytes);
 // A hex row: offset, 16 hex columns, and the bytes as ASCII with '.' for the rest.
 QString SessionHexText(std::uint64_t offset, const QByteArray& bytes);

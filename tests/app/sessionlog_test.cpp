@@ -142,11 +142,11 @@ TEST_F(SessionLogTest, CatalogueAndTypedCommandsShowInBothViewsAndTheTranscriptM
         ASSERT_TRUE(match.hasMatch()) << shown.toStdString();
         text << match.captured(1) + match.captured(2);
     }
-    EXPECT_EQ(text, (QStringList{QString::fromUtf8(">AT+GMR␍␊"), QString::fromUtf8("<AT+GMR␍␍␊"),
-                                 QString::fromUtf8("<version 1.0␍␊"), QString::fromUtf8("<OK␍␊"),
-                                 QString::fromUtf8(">AT+CWLAP␍␊"),
-                                 QString::fromUtf8("<+CWLAP:(3,\"esp-test\",-50)␍␊"),
-                                 QString::fromUtf8("<OK␍␊")}));
+    EXPECT_EQ(text, (QStringList{QString::fromUtf8(">AT+GMR\\r\\n"), QString::fromUtf8("<AT+GMR\\r\\r\\n"),
+                                 QString::fromUtf8("<version 1.0\\r\\n"), QString::fromUtf8("<OK\\r\\n"),
+                                 QString::fromUtf8(">AT+CWLAP\\r\\n"),
+                                 QString::fromUtf8("<+CWLAP:(3,\"esp-test\",-50)\\r\\n"),
+                                 QString::fromUtf8("<OK\\r\\n")}));
 
     log.SetView(TSessionLogForm::HexView);
     const QStringList hex = log.VisibleRows();
@@ -321,12 +321,12 @@ TEST_F(SessionLogTest, ViewFollowsUnlessScrolledUpAndMarksDroppedLines)
     ASSERT_TRUE(s.Log.Following());
     ASSERT_FALSE(s.Log.VisibleRows().isEmpty());
     ASSERT_LT(s.Log.VisibleRows().size(), 30) << "the test needs a view shorter than the log";
-    EXPECT_TRUE(s.Log.VisibleRows().last().endsWith(QString::fromUtf8("line 29␍␊")));
+    EXPECT_TRUE(s.Log.VisibleRows().last().endsWith(QString::fromUtf8("line 29\\r\\n")));
 
     s.Log.ScrollTo(5);
     EXPECT_FALSE(s.Log.Following());
     addLines(30, 40);
-    EXPECT_TRUE(s.Log.VisibleRows().first().endsWith(QString::fromUtf8("line 5␍␊")))
+    EXPECT_TRUE(s.Log.VisibleRows().first().endsWith(QString::fromUtf8("line 5\\r\\n")))
         << "a view scrolled up stays where it is";
 
     addLines(40, 60); // 10 lines over the bound
@@ -337,7 +337,7 @@ TEST_F(SessionLogTest, ViewFollowsUnlessScrolledUpAndMarksDroppedLines)
     s.Log.ScrollTo(INT_MAX);
     EXPECT_TRUE(s.Log.Following());
     addLines(60, 61);
-    EXPECT_TRUE(s.Log.VisibleRows().last().endsWith(QString::fromUtf8("line 60␍␊")));
+    EXPECT_TRUE(s.Log.VisibleRows().last().endsWith(QString::fromUtf8("line 60\\r\\n")));
 }
 
 TEST_F(SessionLogTest, FollowsTheMainWindowsLook)
@@ -387,8 +387,8 @@ TEST_F(SessionLogTest, ModuleExchangeFromCatalogueAndFreeLine)
     QCoreApplication::sendPostedEvents(&log);
 
     const QString text = log.VisibleRows().join(QLatin1Char('\n'));
-    EXPECT_TRUE(text.contains(QString::fromUtf8("> AT+GMR␍␊"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QString::fromUtf8("> AT+CWLAP␍␊")));
+    EXPECT_TRUE(text.contains(QString::fromUtf8("> AT+GMR\\r\\n"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromUtf8("> AT+CWLAP\\r\\n")));
     EXPECT_TRUE(text.contains(QString::fromUtf8("< +CWLAP:")));
     EXPECT_EQ(Form().suiStatusBar1->PanelText(1), "Successful");
 
