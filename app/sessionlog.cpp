@@ -58,6 +58,12 @@ QByteArray LineEndingBytes(TSessionLogForm::TLineEnding ending)
     return {};
 }
 
+// Asks the window to take a batch on a later turn of the event loop.
+void PostDrain(QObject* window)
+{
+    QCoreApplication::postEvent(window, new QEvent(QEvent::Type(DrainEventType())));
+}
+
 TsuiButton* MakeButton(QWidget* parent, const QString& caption)
 {
     auto* button = new TsuiButton(parent);
@@ -65,23 +71,12 @@ TsuiButton* MakeButton(QWidget* parent, const QString& caption)
     return button;
 }
 
-// Writes bytes to path as a whole or not at all; the reason lands in error.
-bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString& error)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    error = file.errorString();
-    return false;
-}
-
 } // namespace
 
 TSessionLogForm::TSessionLogForm(TsuiForm* lookSource, Writer write, SessionFeed::Clock clock,
                                  QWidget* parent)
     : QWidget(parent, Qt::Window), FClock(clock),
-      FFeed([this] { QCoreApplication::postEvent(this, new QEvent(QEvent::Type(DrainEventType()))); },
-            clock),
+      FFeed([this] { PostDrain(this); }, clock),
       FWrite(std::move(write))
 {
     QSettings settings;
@@ -253,8 +248,7 @@ void TSessionLogForm::Drain()
 {
     std::vector<SessionChunk> chunks = FFeed.Take(BatchBytes);
     // What stays queued is taken on the next turn, after the window has had its own.
-    if (FFeed.PendingBytes() > 0)
-        QCoreApplication::postEvent(this, new QEvent(QEvent::Type(DrainEventType())));
+    if (FFeed.PendingBytes() > 0) PostDrain(this);
     Absorb(chunks);
 }
 
@@ -503,21 +497,20 @@ bool TSessionLogForm::eventFilter(QObject* watched, QEvent* event)
 bool TSessionLogForm::SaveText(const QString& path)
 {
     DrainAll();
-    QString error;
-    if (!WriteWholeFile(path, TranscriptOf(FRecord.Chunks()), error)) {
-        SetStatus(QStringLiteral("Cannot save %1: %2").arg(path, error));
-        return false;
-    }
-    SetStatus(QStringLiteral("Saved %1").arg(path));
-    return true;
+    return SaveFile(path, TranscriptOf(FRecord.Chunks()));
 }
 
 bool TSessionLogForm::SaveRaw(const QString& path)
 {
     DrainAll();
-    QString error;
-    if (!WriteWholeFile(path, ReceivedBytesOf(FRecord.Chunks()), error)) {
-        SetStatus(QStringLiteral("Cannot save %1: %2").arg(path, error));
+    return SaveFile(path, ReceivedBytesOf(FRecord.Chunks()));
+}
+
+bool TSessionLogForm::SaveFile(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        SetStatus(QStringLiteral("Cannot save %1: %2").arg(path, file.errorString()));
         return false;
     }
     SetStatus(QStringLiteral("Saved %1").arg(path));

@@ -40,7 +40,7 @@ public:
     static constexpr int HistoryLimit = 200;
     // Bytes taken from the feed per turn of the event loop, so a burst never holds the
     // window thread for long.
-    static constexpr std::size_t BatchBytes = 256 * 1024;
+    static constexpr std::size_t BatchBytes = 64 * 1024;
 
     // lookSource is the main window's frame, whose look this window follows.
     TSessionLogForm(TsuiForm* lookSource, Writer write,
@@ -124,6 +124,8 @@ private:
     void SetStatus(const QString& text);
     void ToggleTranscript();
     void AskAndSave(bool raw);
+    // Writes the whole file or leaves it as it was; says which in the status.
+    bool SaveFile(const QString& path, const QByteArray& bytes);
     std::int64_t NowMs() const { return FClock().SteadyMs; }
 
     struct Outgoing

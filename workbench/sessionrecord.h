@@ -88,7 +88,7 @@ class SessionRecord
 {
 public:
     static constexpr std::size_t DefaultMaxLines = 100000;
-    static constexpr std::size_t DefaultMaxBytes = std::size_t{16} << 20;
+    static constexpr std::size_t DefaultMaxBytes = std::size_t{8} << 20;
     static constexpr std::size_t MaxLineBytes = 256;
     static constexpr int HexRowBytes = 16;
 
