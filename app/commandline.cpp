@@ -50,6 +50,11 @@ struct OptionSet
         QStringLiteral("Open the first port, send AT+GMR, save a picture of the window once the "
                        "reply is shown, and quit."),
         QStringLiteral("path")};
+    QCommandLineOption log{
+        QStringLiteral("log"),
+        QStringLiteral("Append a timestamped transcript of every byte sent and received to "
+                       "file, written as it goes."),
+        QStringLiteral("file")};
 };
 
 const OptionSet& Options()
@@ -80,7 +85,7 @@ void AddLaunchOptions(QCommandLineParser& parser)
     parser.addHelpOption();
     parser.addVersionOption();
     const OptionSet& o = Options();
-    parser.addOptions({o.port, o.baud, o.parity, o.open, o.style, o.demo});
+    parser.addOptions({o.port, o.baud, o.parity, o.open, o.style, o.demo, o.log});
 }
 
 LaunchOptions ParseCommandLine(const QStringList& arguments)
@@ -138,6 +143,7 @@ LaunchOptions ParseCommandLine(const QStringList& arguments)
     }
     options.open = parser.isSet(o.open);
     options.demoScreenshot = parser.value(o.demo);
+    options.logFile = parser.value(o.log);
     return options;
 }
 

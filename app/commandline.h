@@ -21,6 +21,7 @@ struct LaunchOptions
     bool open = false;
     std::optional<TsuiUIStyle> style;
     QString demoScreenshot;
+    QString logFile; // where the session transcript is appended; empty for none
 };
 
 // The exit status for a command line that cannot be used (BSD's EX_USAGE).

@@ -1,8 +1,9 @@
 // The program: builds the main window and runs the message loop until it closes.
 //   esp8266wifi [--port COMn|PATH] [--baud N] [--parity NO|ODD|EVEN] [--open] [--style NAME]
-//               [--demo-screenshot PATH] [--help] [--version]
+//               [--log FILE] [--demo-screenshot PATH] [--help] [--version]
 #include "app/commandline.h"
 #include "app/demo.h"
+#include "app/sessionlog.h"
 #include "app/unit1.h"
 
 #include <QApplication>
@@ -23,8 +24,10 @@ void Complain(const QString& message)
     std::fprintf(stderr, "esp8266wifi: %s\n", qPrintable(message));
 }
 
+// Names the program, and so where its settings (the session log's command history) live.
 void NameTheProgram()
 {
+    QCoreApplication::setOrganizationName(QStringLiteral("esp8266wifi"));
     QCoreApplication::setApplicationName(QStringLiteral("esp8266wifi"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ESP_VERSION));
 }
@@ -87,6 +90,11 @@ int main(int argc, char** argv)
 
     try {
         TForm1 form;
+        if (!options.logFile.isEmpty() && !form.SessionLog->StartTranscript(options.logFile)) {
+            Complain(QStringLiteral("cannot log to %1: %2")
+                         .arg(options.logFile, form.SessionLog->TranscriptError()));
+            return 1;
+        }
         ApplyLaunchOptions(form, options);
         form.show();
         if (!options.demoScreenshot.isEmpty()) StartDemoScreenshot(form, options.demoScreenshot);

@@ -1,6 +1,7 @@
 #include "app/unit1.h"
 
 #include "serial/portinfo.h"
+#include "app/sessionlog.h"
 #include "serial/portnames.h"
 #include "serial/portwatcher.h"
 #include "skin/suipublic.h"
@@ -82,6 +83,7 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     Port = std::make_unique<BufferedSerialPort>();
     Port->SetNotifyTarget(this, ReceiveMessageId);
     Port->SetActivityEvents(ReceiveStartedEvent, PortLostEvent);
+    SessionLog = AttachSessionLog(*this);
     ConfigStep = 0;
 
     Timer1 = new QTimer(this);
@@ -121,6 +123,7 @@ TForm1::~TForm1()
     if (SplitPool) SplitPool->waitForDone();
     if (Port) {
         Port->SetActivityEvents(0, 0);
+        Port->SetTrafficTap({});
         Port->SetNotifyTarget(nullptr, 0);
         Port->Close();
     }

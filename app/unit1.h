@@ -21,6 +21,8 @@
 
 class PortWatcher;
 
+class TSessionLogForm;
+
 class TForm1 : public QWidget, public Ui::TForm1
 {
     Q_OBJECT
@@ -102,6 +104,8 @@ public:
     PortWatcher* DeviceWatcher = nullptr;
     // Single-shot: runs out ReopenWindowMs after a device was lost.
     QTimer* ReopenDeadline = nullptr;
+    // The session log window (Ctrl+L); it records the port's traffic from start-up on.
+    TSessionLogForm* SessionLog = nullptr;
 
 public slots:
     void FormCreate();

@@ -111,9 +111,14 @@ bool SerialPort::Write(const char* data, unsigned length)
     const long long lineMs = 11LL * 1000 * length / std::max(BaudRate, 1);
     const auto deadline = Clock::now() + std::chrono::milliseconds(WriteStallMs + lineMs);
     unsigned offset = 0;
+    unsigned tapped = 0; // bytes already shown to the tap: a chunk written in part is not repeated
     do {
         if (DeviceLost.load()) return false;
         const unsigned count = std::min(length - offset, WriteChunk);
+        if (offset + count > tapped) {
+            Tap(true, data + tapped, offset + count - tapped);
+            tapped = offset + count;
+        }
         // Rounded up, so the last wait reaches the deadline instead of spinning short of it.
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         const int waitMs = int(std::clamp<long long>(left.count(), 0, 1000));
@@ -196,7 +201,10 @@ int SerialPort::ReaderLoop()
             break;
         }
         const IoResult r = Backend->Read(buffer, sizeof buffer);
-        if (r.Count > 0) OnBytesReceived(buffer, r.Count);
+        if (r.Count > 0) {
+            Tap(false, buffer, r.Count);
+            OnBytesReceived(buffer, r.Count);
+        }
         if (StopFlag.load()) return 5;
         if (r.Status == IoStatus::HungUp) {
             MarkLost();
@@ -207,6 +215,18 @@ int SerialPort::ReaderLoop()
             return 4;
         }
     }
+}
+
+void SerialPort::SetTrafficTap(TrafficTap tap)
+{
+    std::lock_guard lock(TapLock);
+    TrafficTapFn = std::move(tap);
+}
+
+void SerialPort::Tap(bool sent, const char* data, std::size_t size)
+{
+    std::lock_guard lock(TapLock);
+    if (TrafficTapFn) TrafficTapFn(sent, data, size);
 }
 
 void SerialPort::MarkLost()

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -51,6 +52,14 @@ public:
     // Called on the reader thread once per received byte, in arrival order.
     virtual void OnByteReceived(char byte) = 0;
 
+    // Sees every chunk the port receives (sent = false, on the reader thread, before the
+    // receive hook) and every chunk it hands to the driver (sent = true, on the writer's
+    // thread, just before the bytes go), in the order they met the line.
+    using TrafficTap = std::function<void(bool sent, const char* data, std::size_t size)>;
+    // Installs or (with an empty tap) removes the tap; once this returns no call of the old
+    // tap is running. Safe while the port is open.
+    void SetTrafficTap(TrafficTap tap);
+
     // The last failure, with the operating system's code and message.
     serial::SerialError LastError() const;
     // Exit code of the last reader thread: -1 not open, 4 wait or read failed, 5 stopped,
@@ -78,8 +87,11 @@ private:
     bool StopReader();
     int ReaderLoop();
     void MarkLost();
+    void Tap(bool sent, const char* data, std::size_t size);
 
     std::unique_ptr<serial::SerialBackend> Backend;
+    std::mutex TapLock; // held while the tap runs, so removing it waits for a running call
+    TrafficTap TrafficTapFn;
     std::thread ReaderThread;
     std::mutex WriteLock;
     std::atomic<bool> DeviceHeld{false};

@@ -292,6 +292,7 @@ void TsuiForm::SetUIStyle(TsuiUIStyle style)
     PaintFormBorder();
     RegionWindow();
     ApplyMinHeight();
+    emit OnUIStyleApplied(style);
 }
 
 void TsuiForm::SetFileTheme(QObject* theme)

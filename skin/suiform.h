@@ -139,6 +139,10 @@ public:
     // Places panel, title bar and form panel for the window's current size.
     void Realign();
 
+signals:
+    // The look changed; other windows in the same look follow it.
+    void OnUIStyleApplied(TsuiUIStyle style);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;

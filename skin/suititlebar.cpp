@@ -267,7 +267,7 @@ TsuiTitleBarPopupMenu::TsuiTitleBarPopupMenu(TsuiTitleBar* bar) : QMenu(bar), FB
 {
     MinimizeItem = addAction(QStringLiteral("Mi&nimize"));
     MaximizeItem = addAction(QStringLiteral("Ma&ximize/Restore"));
-    addSeparator();
+    FCloseSeparator = addSeparator();
     CloseItem = addAction(QStringLiteral("&Close"));
     connect(this, &QMenu::aboutToShow, this, &TsuiTitleBarPopupMenu::UpdateItems);
     connect(MinimizeItem, &QAction::triggered, this,
@@ -301,6 +301,12 @@ void TsuiTitleBarPopupMenu::SetUIStyle(TsuiUIStyle style)
         colours.setColor(QPalette::Disabled, role, toQColor(clGray));
     colours.setColor(QPalette::Disabled, QPalette::Light, item);
     setPalette(colours);
+}
+
+void TsuiTitleBarPopupMenu::AddWindowAction(QAction* action)
+{
+    if (!FWindowGroup) FWindowGroup = insertSeparator(FCloseSeparator);
+    insertAction(FCloseSeparator, action);
 }
 
 void TsuiTitleBarPopupMenu::UpdateItems()

@@ -166,6 +166,9 @@ public:
     void SetUIStyle(TsuiUIStyle style);
     // Enables each item only when the bar has a visible button that does the same.
     void UpdateItems();
+    // Adds an item of the window's own (e.g. a second window it opens) in a group of such items
+    // above "&Close"; UpdateItems leaves it as the window sets it.
+    void AddWindowAction(QAction* action);
 
     QAction* MinimizeItem;
     QAction* MaximizeItem;
@@ -173,6 +176,8 @@ public:
 
 private:
     TsuiTitleBar* FBar;
+    QAction* FCloseSeparator;
+    QAction* FWindowGroup = nullptr; // the separator above the window's own items
 };
 
 // Where everything of the bar goes, computed once for painting and hit testing alike.

@@ -1,0 +1,602 @@
+#include "app/sessionlog.h"
+
+#include "app/unit1.h"
+#include "skin/suibutton.h"
+#include "skin/suicombobox.h"
+#include "skin/suiform.h"
+#include "skin/suilistbox.h"
+#include "skin/suipublic.h"
+#include "skin/suiscrollbar.h"
+#include "skin/suitabcontrol.h"
+#include "workbench/catalogue.h"
+#include "workbench/composition.h"
+
+#include <QAction>
+#include <QCompleter>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSaveFile>
+#include <QSettings>
+#include <QShortcut>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <climits>
+
+using namespace Workbench;
+
+namespace {
+
+// The event that tells the window a batch is waiting: one per program.
+int DrainEventType()
+{
+    static const int type = QEvent::registerEventType();
+    return type;
+}
+
+const char* const HistoryKey = "sessionlog/history";
+const char* const LineEndingKey = "sessionlog/lineEnding";
+const char* const ScrollbackKey = "sessionlog/scrollback";
+
+constexpr int ClientWidth = 760;
+constexpr int ClientHeight = 480;
+constexpr int Margin = 6;
+constexpr int RowHeight = 22;
+constexpr int WheelRows = 3;
+
+QByteArray LineEndingBytes(TSessionLogForm::TLineEnding ending)
+{
+    switch (ending) {
+    case TSessionLogForm::EndCrLf: return QByteArrayLiteral("\r\n");
+    case TSessionLogForm::EndCr: return QByteArrayLiteral("\r");
+    case TSessionLogForm::EndLf: return QByteArrayLiteral("\n");
+    case TSessionLogForm::EndNone: break;
+    }
+    return {};
+}
+
+// Asks the window to take a batch on a later turn of the event loop.
+void PostDrain(QObject* window)
+{
+    QCoreApplication::postEvent(window, new QEvent(QEvent::Type(DrainEventType())));
+}
+
+TsuiButton* MakeButton(QWidget* parent, const QString& caption)
+{
+    auto* button = new TsuiButton(parent);
+    button->SetCaption(caption);
+    return button;
+}
+
+} // namespace
+
+TSessionLogForm::TSessionLogForm(TsuiForm* lookSource, Writer write, SessionFeed::Clock clock,
+                                 QWidget* parent)
+    : QWidget(parent, Qt::Window), FClock(clock),
+      FFeed([this] { PostDrain(this); }, clock),
+      FWrite(std::move(write))
+{
+    QSettings settings;
+    FRecord.SetMaxLines(
+        std::size_t(std::max(1, settings.value(ScrollbackKey, int(SessionRecord::DefaultMaxLines))
+                                    .toInt())));
+    FHistory = settings.value(HistoryKey).toStringList();
+    FHistoryIndex = int(FHistory.size());
+
+    resize(ClientWidth, ClientHeight);
+    Frame = new TsuiForm(this);
+    Frame->SetCaption(QStringLiteral("Session log"));
+    Frame->SetTitleBarButtonTypes(
+        {QStringLiteral("suiControlBox"), QStringLiteral("suiClose"), QStringLiteral("suiMax"),
+         QStringLiteral("suiMin")});
+    BuildControls();
+    SetLineEnding(TLineEnding(std::clamp(settings.value(LineEndingKey, 0).toInt(), 0, 3)));
+    ApplyLook(lookSource ? lookSource->UIStyle() : TsuiUIStyle::DeepBlue);
+    if (lookSource)
+        connect(lookSource, &TsuiForm::OnUIStyleApplied, this, &TSessionLogForm::ApplyLook);
+
+    FGuardTimer.setSingleShot(true);
+    connect(&FGuardTimer, &QTimer::timeout, this, &TSessionLogForm::SendPending);
+}
+
+TSessionLogForm::~TSessionLogForm() = default;
+
+void TSessionLogForm::BuildControls()
+{
+    ViewTabs = new TsuiTabControl(Frame);
+    ViewTabs->SetTabs({QStringLiteral("Text"), QStringLiteral("Hex + ASCII")});
+    connect(ViewTabs, &TsuiTab::OnTabActive, this,
+            [this](int index) { SetView(index == 1 ? HexView : TextView); });
+
+    ViewList = new TsuiListBox(Frame);
+    QFont mono(QStringLiteral("DejaVu Sans Mono"));
+    mono.setStyleHint(QFont::Monospace);
+    mono.setPointSize(9);
+    ViewList->setFont(mono);
+    ViewList->SetItemHeight(QFontMetrics(mono).height() + 1);
+    ViewList->setSelectionMode(QAbstractItemView::NoSelection);
+    ViewList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ViewList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ViewList->setTextElideMode(Qt::ElideNone);
+    ViewList->installEventFilter(this);
+    ViewList->viewport()->installEventFilter(this);
+
+    ViewBar = new TsuiScrollBar(Frame);
+    ViewBar->SetOrientation(suiVertical);
+    ViewBar->SetMin(0);
+    ViewBar->SetMax(0);
+    connect(ViewBar, &TsuiScrollBar::OnChange, this, [this] {
+        if (!FPlacingBar) ScrollTo(ViewBar->Position());
+    });
+
+    CommandLine = new TsuiComboBox(Frame);
+    CommandLine->SetStyle(TsuiComboBox::csDropDown);
+    CommandLine->addItems(CommandCatalogue());
+    CommandLine->setInsertPolicy(QComboBox::NoInsert);
+    CommandLine->setMaxVisibleItems(CommandCount);
+    CommandLine->setEditText(QString());
+    // The catalogue completes what is typed; the drop list shows all of it.
+    CommandLine->completer()->setCompletionMode(QCompleter::InlineCompletion);
+    CommandLine->completer()->setCaseSensitivity(Qt::CaseInsensitive);
+    CommandLine->installEventFilter(this);
+    CommandLine->lineEdit()->installEventFilter(this);
+    CommandLine->setToolTip(QStringLiteral(
+        "Enter sends the line; Up and Down recall earlier lines; \"+++\" waits for a quiet line"));
+
+    LineEndingBox = new TsuiComboBox(Frame);
+    LineEndingBox->SetStyle(TsuiComboBox::csDropDownList);
+    LineEndingBox->addItems(
+        {QStringLiteral("CR LF"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("None")});
+    LineEndingBox->setToolTip(QStringLiteral("What ends each line sent"));
+    connect(LineEndingBox, &QComboBox::currentIndexChanged, this, [](int index) {
+        QSettings().setValue(LineEndingKey, index);
+    });
+
+    SaveTextButton = MakeButton(Frame, QStringLiteral("Save log..."));
+    SaveTextButton->setToolTip(QStringLiteral("Save the session as a timestamped text log"));
+    connect(SaveTextButton, &QPushButton::clicked, this, [this] { AskAndSave(false); });
+    SaveRawButton = MakeButton(Frame, QStringLiteral("Save raw..."));
+    SaveRawButton->setToolTip(QStringLiteral("Save the received bytes as they came"));
+    connect(SaveRawButton, &QPushButton::clicked, this, [this] { AskAndSave(true); });
+    ClearButton = MakeButton(Frame, QStringLiteral("Clear"));
+    connect(ClearButton, &QPushButton::clicked, this, [this] {
+        FRecord.Clear();
+        FFollowing = true;
+        RefreshView();
+    });
+    LogButton = MakeButton(Frame, QStringLiteral("Log to file..."));
+    LogButton->setToolTip(
+        QStringLiteral("Append a timestamped transcript of the session to a file as it goes"));
+    connect(LogButton, &QPushButton::clicked, this, &TSessionLogForm::ToggleTranscript);
+
+    StatusLabel = new QLabel(Frame);
+    Frame->installEventFilter(this);
+}
+
+void TSessionLogForm::PlaceControls()
+{
+    const int w = Frame->width();
+    const int h = Frame->height();
+    const QRect bar = Frame->TitleBar()->geometry();
+    const int top = bar.y() + bar.height() + Margin;
+    const int inner = w - 2 * Margin;
+    const int barWidth = 16;
+    const int buttonsTop = h - Margin - 3 - RowHeight;
+    const int lineTop = buttonsTop - Margin - RowHeight;
+
+    ViewTabs->setGeometry(Margin, top, inner, 24);
+    const int listTop = top + 24;
+    const int listHeight = std::max(RowHeight, lineTop - Margin - listTop);
+    ViewList->setGeometry(Margin, listTop, inner - barWidth, listHeight);
+    ViewBar->setGeometry(Margin + inner - barWidth, listTop, barWidth, listHeight);
+
+    const int endingWidth = 80;
+    CommandLine->setGeometry(Margin, lineTop, inner - endingWidth - Margin, RowHeight);
+    LineEndingBox->setGeometry(Margin + inner - endingWidth, lineTop, endingWidth, RowHeight);
+
+    int x = Margin;
+    for (auto [button, width] : {std::pair{SaveTextButton, 84}, std::pair{SaveRawButton, 84},
+                                 std::pair{ClearButton, 64}, std::pair{LogButton, 104}}) {
+        button->setGeometry(x, buttonsTop, width, RowHeight);
+        x += width + Margin;
+    }
+    StatusLabel->setGeometry(x, buttonsTop, w - Margin - x, RowHeight);
+    RefreshView();
+}
+
+void TSessionLogForm::ApplyLook(TsuiUIStyle style)
+{
+    Frame->SetUIStyle(style);
+    ContainerApplyUIStyle(Frame, style, nullptr);
+    QPalette colours = StatusLabel->palette();
+    colours.setColor(QPalette::WindowText,
+                     toQColor(GetInsideThemeColor(style, SuiTheme::ControlFontColor)));
+    StatusLabel->setPalette(colours);
+    PlaceControls();
+}
+
+void TSessionLogForm::OpenWindow()
+{
+    show();
+    raise();
+    activateWindow();
+    CommandLine->setFocus(Qt::ActiveWindowFocusReason);
+    RefreshView();
+}
+
+void TSessionLogForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    RefreshView();
+}
+
+bool TSessionLogForm::event(QEvent* event)
+{
+    if (event->type() == DrainEventType()) {
+        Drain();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+// ---- the record's intake ----
+
+void TSessionLogForm::Drain()
+{
+    std::vector<SessionChunk> chunks = FFeed.Take(BatchBytes);
+    // What stays queued is taken on the next turn, after the window has had its own.
+    if (FFeed.PendingBytes() > 0) PostDrain(this);
+    Absorb(chunks);
+}
+
+void TSessionLogForm::DrainAll()
+{
+    Absorb(FFeed.Take());
+}
+
+void TSessionLogForm::Absorb(const std::vector<SessionChunk>& chunks)
+{
+    if (chunks.empty()) return;
+    for (const SessionChunk& chunk : chunks) {
+        FRecord.Append(chunk);
+        FGuard.NoteTraffic(chunk.Time.SteadyMs);
+    }
+    if (FTranscript.IsOpen() && !FTranscript.Append(chunks)) {
+        LogButton->SetCaption(QStringLiteral("Log to file..."));
+        SetStatus(QStringLiteral("The transcript stopped: %1").arg(FTranscript.ErrorText()));
+    }
+    if (isVisible()) RefreshView();
+}
+
+// ---- the view ----
+
+int TSessionLogForm::MarkRows() const
+{
+    return FRecord.DroppedLines() > 0 ? 1 : 0;
+}
+
+std::uint64_t TSessionLogForm::RowBase() const
+{
+    return FView == TextView ? FRecord.LineBase() : FRecord.DroppedHexRows();
+}
+
+int TSessionLogForm::RowCount() const
+{
+    const std::size_t rows = FView == TextView ? FRecord.LineCount() : FRecord.HexRowCount();
+    return MarkRows() + int(std::min<std::size_t>(rows, std::size_t(INT_MAX - 1)));
+}
+
+int TSessionLogForm::VisibleRowCount() const
+{
+    return std::max(1, ViewList->viewport()->height() / std::max(1, ViewList->ItemHeight()));
+}
+
+QString TSessionLogForm::RowText(int row) const
+{
+    if (row < MarkRows())
+        return QStringLiteral("... %1 earlier lines dropped ...").arg(FRecord.DroppedLines());
+    const std::size_t index = std::size_t(row - MarkRows());
+    if (FView == TextView) {
+        const SessionLine line = FRecord.Line(index);
+        return SessionClockText(line.Time.WallMs) + QLatin1Char(' ') +
+               QLatin1Char(DirectionMark(line.Direction)) + QLatin1Char(' ') +
+               SessionTextOf(line.Bytes);
+    }
+    const SessionHexRow hex = FRecord.HexRow(index);
+    return SessionClockText(hex.Time.WallMs) + QLatin1Char(' ') +
+           QLatin1Char(DirectionMark(hex.Direction)) + QLatin1Char(' ') +
+           SessionHexText(hex.Offset, hex.Bytes);
+}
+
+void TSessionLogForm::RefreshView()
+{
+    if (!ViewList) return;
+    const int rows = RowCount();
+    const int visible = VisibleRowCount();
+    const int last = std::max(0, rows - visible);
+    // Rows are named by absolute number, so a view scrolled up stays on its lines while the
+    // oldest ones are dropped below the bound.
+    const auto first = std::int64_t(RowBase()) - MarkRows();
+    const int position =
+        FFollowing ? last
+                   : int(std::clamp<std::int64_t>(std::int64_t(FTopRow) - first, 0, last));
+    if (!FFollowing) FTopRow = std::uint64_t(first + position);
+
+    FPlacingBar = true;
+    ViewBar->SetMax(last);
+    ViewBar->SetPageSize(visible);
+    ViewBar->SetPosition(position);
+    ViewBar->setEnabled(last > 0);
+    ViewBar->SetSliderVisible(last > 0);
+    FPlacingBar = false;
+
+    QStringList shown;
+    for (int row = position; row < std::min(rows, position + visible); ++row)
+        shown.append(RowText(row));
+    if (shown != FShown) {
+        FShown = shown;
+        ViewList->SetItems(shown);
+    }
+}
+
+void TSessionLogForm::ScrollTo(int position)
+{
+    const int last = std::max(0, RowCount() - VisibleRowCount());
+    position = std::clamp(position, 0, last);
+    FFollowing = position >= last;
+    FTopRow = std::uint64_t(std::int64_t(RowBase()) - MarkRows() + position);
+    RefreshView();
+}
+
+void TSessionLogForm::ScrollBy(int rows)
+{
+    ScrollTo(ViewBar->Position() + rows);
+}
+
+QStringList TSessionLogForm::VisibleRows() const
+{
+    return FShown;
+}
+
+void TSessionLogForm::SetView(TView view)
+{
+    if (view == FView) return;
+    FView = view;
+    // Rows of the two views do not correspond one to one: the new one starts at its end.
+    FFollowing = true;
+    if (ViewTabs->TabIndex() != int(view)) ViewTabs->SetTabIndex(int(view));
+    RefreshView();
+}
+
+// ---- the command line ----
+
+void TSessionLogForm::SetLineEnding(TLineEnding ending)
+{
+    LineEndingBox->setCurrentIndex(int(ending));
+}
+
+TSessionLogForm::TLineEnding TSessionLogForm::LineEnding() const
+{
+    return TLineEnding(std::clamp(LineEndingBox->currentIndex(), 0, 3));
+}
+
+void TSessionLogForm::SendLine(const QString& text)
+{
+    const bool escape = text == QLatin1String(ExitCommand);
+    const QByteArray bytes = escape ? QByteArray(ExitCommand)
+                                    : text.toUtf8() + LineEndingBytes(LineEnding());
+    RememberLine(text);
+    CommandLine->setEditText(QString());
+    FDraft.clear();
+    if (bytes.isEmpty()) return;
+    FOutbox.push_back({bytes, escape});
+    SendPending();
+}
+
+void TSessionLogForm::SendPending()
+{
+    FGuardTimer.stop();
+    // The guard must know of traffic that is still on its way to the record.
+    Drain();
+    if (FFeed.PendingBytes() > 0) FGuard.NoteTraffic(NowMs());
+    while (!FOutbox.empty()) {
+        const std::int64_t now = NowMs();
+        const Outgoing& next = FOutbox.front();
+        std::int64_t wait = FGuard.WaitBeforeOtherWrite(now);
+        if (next.Escape) wait = std::max(wait, FGuard.WaitBeforeEscape(now));
+        if (wait > 0) {
+            FGuardTimer.start(int(std::min<std::int64_t>(wait, INT_MAX)));
+            SetStatus(next.Escape ? QStringLiteral("Waiting for a quiet line before +++")
+                                  : QStringLiteral("Waiting for the quiet line after +++"));
+            return;
+        }
+        const Outgoing out = next;
+        FOutbox.pop_front();
+        const bool sent = FWrite && FWrite(out.Bytes);
+        if (out.Escape && sent) FGuard.NoteEscapeSent(now);
+        SetStatus(sent ? QString() : QStringLiteral("Not sent: the port is not open"));
+    }
+}
+
+void TSessionLogForm::RememberLine(const QString& text)
+{
+    if (!text.isEmpty() && (FHistory.isEmpty() || FHistory.last() != text)) {
+        FHistory.append(text);
+        if (FHistory.size() > HistoryLimit) FHistory.remove(0, FHistory.size() - HistoryLimit);
+        QSettings settings;
+        settings.setValue(HistoryKey, FHistory);
+    }
+    FHistoryIndex = int(FHistory.size());
+}
+
+void TSessionLogForm::RecallHistory(int step)
+{
+    const int count = int(FHistory.size());
+    const int index = std::clamp(FHistoryIndex + step, 0, count);
+    if (index == FHistoryIndex) return;
+    if (FHistoryIndex == count) FDraft = CommandLine->currentText();
+    FHistoryIndex = index;
+    CommandLine->setEditText(index == count ? FDraft : FHistory[index]);
+}
+
+bool TSessionLogForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Frame && event->type() == QEvent::Resize) {
+        PlaceControls();
+        return false;
+    }
+    if ((watched == CommandLine || watched == CommandLine->lineEdit()) &&
+        event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            SendLine(CommandLine->currentText());
+            return true;
+        case Qt::Key_Up:
+            RecallHistory(-1);
+            return true;
+        case Qt::Key_Down:
+            RecallHistory(+1);
+            return true;
+        case Qt::Key_PageUp:
+            ScrollBy(-VisibleRowCount());
+            return true;
+        case Qt::Key_PageDown:
+            ScrollBy(VisibleRowCount());
+            return true;
+        default:
+            return false;
+        }
+    }
+    if (watched == ViewList->viewport() && event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        ScrollBy(-wheel->angleDelta().y() / 120 * WheelRows);
+        return true;
+    }
+    if (watched == ViewList && event->type() == QEvent::KeyPress) {
+        const int page = VisibleRowCount();
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up: ScrollBy(-1); return true;
+        case Qt::Key_Down: ScrollBy(1); return true;
+        case Qt::Key_PageUp: ScrollBy(-page); return true;
+        case Qt::Key_PageDown: ScrollBy(page); return true;
+        case Qt::Key_Home: ScrollTo(0); return true;
+        case Qt::Key_End: ScrollTo(INT_MAX); return true;
+        default: return false;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- saving and the transcript ----
+
+bool TSessionLogForm::SaveText(const QString& path)
+{
+    DrainAll();
+    return SaveFile(path, TranscriptOf(FRecord.Chunks()));
+}
+
+bool TSessionLogForm::SaveRaw(const QString& path)
+{
+    DrainAll();
+    return SaveFile(path, ReceivedBytesOf(FRecord.Chunks()));
+}
+
+bool TSessionLogForm::SaveFile(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        SetStatus(QStringLiteral("Cannot save %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    SetStatus(QStringLiteral("Saved %1").arg(path));
+    return true;
+}
+
+void TSessionLogForm::AskAndSave(bool raw)
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, raw ? QStringLiteral("Save received bytes") : QStringLiteral("Save session log"),
+        QString(), raw ? QStringLiteral("Raw bytes (*.bin);;All files (*)")
+                       : QStringLiteral("Text log (*.log *.txt);;All files (*)"));
+    if (path.isEmpty()) return;
+    if (raw)
+        SaveRaw(path);
+    else
+        SaveText(path);
+}
+
+bool TSessionLogForm::StartTranscript(const QString& path)
+{
+    // What the record already holds stays out: the file continues from this moment.
+    DrainAll();
+    if (!FTranscript.Open(path)) {
+        SetStatus(QStringLiteral("Cannot log to %1: %2").arg(path, FTranscript.ErrorText()));
+        return false;
+    }
+    LogButton->SetCaption(QStringLiteral("Stop logging"));
+    SetStatus(QStringLiteral("Logging to %1").arg(path));
+    return true;
+}
+
+void TSessionLogForm::StopTranscript()
+{
+    DrainAll();
+    FTranscript.Close();
+    LogButton->SetCaption(QStringLiteral("Log to file..."));
+    SetStatus(QString());
+}
+
+void TSessionLogForm::ToggleTranscript()
+{
+    if (TranscriptOn()) {
+        StopTranscript();
+        return;
+    }
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Append transcript to"), QString(),
+        QStringLiteral("Text log (*.log *.txt);;All files (*)"), nullptr,
+        QFileDialog::DontConfirmOverwrite);
+    if (!path.isEmpty()) StartTranscript(path);
+}
+
+void TSessionLogForm::SetStatus(const QString& text)
+{
+    FStatus = text;
+    if (StatusLabel) {
+        StatusLabel->setText(text);
+        StatusLabel->setToolTip(text);
+    }
+}
+
+QString TSessionLogForm::StatusText() const
+{
+    return FStatus;
+}
+
+// ---- the main window's side ----
+
+TSessionLogForm* AttachSessionLog(TForm1& form)
+{
+    auto* log = new TSessionLogForm(
+        form.suiForm1,
+        [&form](const QByteArray& bytes) {
+            return form.Port->Write(bytes.constData(), unsigned(bytes.size()));
+        },
+        SessionNow, &form);
+    SessionFeed* feed = &log->Feed();
+    form.Port->SetTrafficTap([feed](bool sent, const char* data, std::size_t size) {
+        feed->Append(sent ? SessionDirection::Sent : SessionDirection::Received, data, size);
+    });
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), &form);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, log, &TSessionLogForm::OpenWindow);
+    auto* entry = new QAction(QStringLiteral("Session log\tCtrl+L"), log);
+    QObject::connect(entry, &QAction::triggered, log, &TSessionLogForm::OpenWindow);
+    form.suiForm1->TitleBar()->WindowMenu()->AddWindowAction(entry);
+    return log;
+}

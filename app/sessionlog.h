@@ -1,0 +1,158 @@
+#pragma once
+// The session log window: every byte sent and received on the port with its time and
+// direction, as text or as hex + ASCII, a free command line with a history, saving, and a
+// transcript file that follows the session. It is fed from the port's own data path, not from
+// the framed blocks, so the main window's panes and framing are untouched by it.
+#include "workbench/escapeguard.h"
+#include "workbench/sessionrecord.h"
+#include "workbench/sessiontranscript.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+#include "skin/suithemes.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+
+class QLabel;
+class TForm1;
+class TsuiButton;
+class TsuiComboBox;
+class TsuiForm;
+class TsuiListBox;
+class TsuiScrollBar;
+class TsuiTabControl;
+
+class TSessionLogForm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Writes bytes to the port; false when nothing went out.
+    using Writer = std::function<bool(const QByteArray& bytes)>;
+    enum TView { TextView, HexView };
+    // Line endings of the free line, in the order of its list.
+    enum TLineEnding { EndCrLf, EndCr, EndLf, EndNone };
+
+    static constexpr int HistoryLimit = 200;
+    // Bytes taken from the feed per turn of the event loop, so a burst never holds the
+    // window thread for long.
+    static constexpr std::size_t BatchBytes = 64 * 1024;
+
+    // lookSource is the main window's frame, whose look this window follows.
+    TSessionLogForm(TsuiForm* lookSource, Writer write,
+                    Workbench::SessionFeed::Clock clock = Workbench::SessionNow,
+                    QWidget* parent = nullptr);
+    ~TSessionLogForm() override;
+
+    // Where the port's threads leave what they saw.
+    Workbench::SessionFeed& Feed() { return FFeed; }
+    const Workbench::SessionRecord& Record() const { return FRecord; }
+
+    // Shows the window in front with the keyboard focus on the command line.
+    void OpenWindow();
+    // Sends a typed line as Enter does: "+++" alone after the quiet guard, without a line end;
+    // anything else as UTF-8 with the chosen line end. The line joins the history.
+    void SendLine(const QString& text);
+    // Sends what waits for the guard once its time has come; the guard timer's slot.
+    void SendPending();
+    bool EscapeWaiting() const { return !FOutbox.empty(); }
+    QTimer& GuardTimer() { return FGuardTimer; }
+
+    // Saves the session held as a timestamped text log, or the received bytes as they came;
+    // false (with the reason in StatusText) when the file cannot be written.
+    bool SaveText(const QString& path);
+    bool SaveRaw(const QString& path);
+    // Appends the transcript of everything from now on to path, flushed per batch.
+    bool StartTranscript(const QString& path);
+    void StopTranscript();
+    bool TranscriptOn() const { return FTranscript.IsOpen(); }
+    QString TranscriptError() const { return FTranscript.ErrorText(); }
+
+    void SetView(TView view);
+    TView View() const { return FView; }
+    void SetLineEnding(TLineEnding ending);
+    TLineEnding LineEnding() const;
+    // Moves the view so that row is its first visible row; scrolling to the end follows again.
+    void ScrollTo(int position);
+    // Whether the view follows new data (it does unless the user has scrolled up).
+    bool Following() const { return FFollowing; }
+    // Rows of the current view (with the drop mark) and the texts now shown.
+    int RowCount() const;
+    QStringList VisibleRows() const;
+    QString StatusText() const;
+
+    TsuiForm* Frame = nullptr;
+    TsuiTabControl* ViewTabs = nullptr;
+    TsuiListBox* ViewList = nullptr;
+    TsuiScrollBar* ViewBar = nullptr;
+    TsuiComboBox* CommandLine = nullptr;
+    TsuiComboBox* LineEndingBox = nullptr;
+    TsuiButton* SaveTextButton = nullptr;
+    TsuiButton* SaveRawButton = nullptr;
+    TsuiButton* ClearButton = nullptr;
+    TsuiButton* LogButton = nullptr;
+    QLabel* StatusLabel = nullptr;
+
+public slots:
+    // Takes one batch from the feed into the record, the guard and the transcript.
+    void Drain();
+    void ApplyLook(TsuiUIStyle style);
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildControls();
+    void PlaceControls();
+    void DrainAll();
+    void Absorb(const std::vector<Workbench::SessionChunk>& chunks);
+    void RefreshView();
+    void ScrollBy(int rows);
+    int VisibleRowCount() const;
+    QString RowText(int row) const;
+    int MarkRows() const;
+    std::uint64_t FirstAbsoluteRow() const;
+    std::uint64_t RowBase() const;
+    void RecallHistory(int step);
+    void RememberLine(const QString& text);
+    void SetStatus(const QString& text);
+    void ToggleTranscript();
+    void AskAndSave(bool raw);
+    // Writes the whole file or leaves it as it was; says which in the status.
+    bool SaveFile(const QString& path, const QByteArray& bytes);
+    std::int64_t NowMs() const { return FClock().SteadyMs; }
+
+    struct Outgoing
+    {
+        QByteArray Bytes;
+        bool Escape = false;
+    };
+
+    Workbench::SessionFeed::Clock FClock;
+    Workbench::SessionFeed FFeed;
+    Workbench::SessionRecord FRecord;
+    Workbench::SessionTranscriptFile FTranscript;
+    Workbench::EscapeGuard FGuard;
+    Writer FWrite;
+    std::deque<Outgoing> FOutbox;
+    QTimer FGuardTimer;
+    int FDrainEvent = 0;
+    TView FView = TextView;
+    bool FFollowing = true;
+    bool FPlacingBar = false; // the view sets the bar; its change is not a scroll
+    std::uint64_t FTopRow = 0; // absolute number of the first row shown while not following
+    QStringList FShown;
+    QStringList FHistory;
+    int FHistoryIndex = 0;
+    QString FDraft;
+    QString FStatus;
+};
+
+// Builds the main window's session log: the port's tap, Ctrl+L and the window menu's entry.
+TSessionLogForm* AttachSessionLog(TForm1& form);

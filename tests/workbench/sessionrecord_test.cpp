@@ -1,0 +1,239 @@
+// The session record and its formatters: transcript escaping byte for byte, the text and hex
+// views, lines across chunks, the bound with its drop count, and the feed's batching.
+#include "qtprinters.h"
+#include "workbench/sessionrecord.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace Workbench;
+
+namespace {
+
+const QTimeZone Utc = QTimeZone::utc();
+// 2026-12-09 20:37:14.005 UTC.
+constexpr std::int64_t T0 = 1796848634005;
+
+SessionChunk Chunk(SessionDirection d, const QByteArray& bytes, std::int64_t ms = T0)
+{
+    return {d, {ms, ms}, bytes};
+}
+SessionChunk In(const QByteArray& bytes, std::int64_t ms = T0)
+{
+    return Chunk(SessionDirection::Received, bytes, ms);
+}
+SessionChunk Out(const QByteArray& bytes, std::int64_t ms = T0)
+{
+    return Chunk(SessionDirection::Sent, bytes, ms);
+}
+
+QStringList Lines(const SessionRecord& record)
+{
+    QStringList lines;
+    for (std::size_t i = 0; i < record.LineCount(); ++i) {
+        const SessionLine line = record.Line(i);
+        lines << QLatin1Char(DirectionMark(line.Direction)) + SessionTextOf(line.Bytes);
+    }
+    return lines;
+}
+
+TEST(TranscriptTest, EscapesEveryByteThatIsNotPrintableAscii)
+{
+    const QByteArray bytes("AT\r\n\t\\ \"ok\"~\x00\x01\x1b\x7f\x80\xc3\xa9\xff", 20);
+    EXPECT_EQ(TranscriptLine(SessionDirection::Sent, T0, bytes, Utc),
+              QByteArray("2026-12-09T20:37:14.005+00:00 > AT\\r\\n\\t\\\\ \"ok\"~"
+                         "\\x00\\x01\\x1B\\x7F\\x80\\xC3\\xA9\\xFF\n"));
+    EXPECT_EQ(TranscriptLine(SessionDirection::Received, T0, {}, Utc),
+              QByteArray("2026-12-09T20:37:14.005+00:00 < \n"));
+    // The zone's offset, both signs and half hours.
+    EXPECT_EQ(TranscriptLine(SessionDirection::Received, T0, "x", QTimeZone(5 * 3600 + 1800)),
+              QByteArray("2026-12-10T02:07:14.005+05:30 < x\n"));
+    EXPECT_EQ(TranscriptLine(SessionDirection::Received, T0, "x", QTimeZone(-3 * 3600)),
+              QByteArray("2026-12-09T17:37:14.005-03:00 < x\n"));
+}
+
+TEST(TranscriptTest, OneLinePerLineBreakAndPerChunkRestEachWithItsChunksTime)
+{
+    const std::vector<SessionChunk> chunks{Out("AT+GMR\r\n", T0), In("AT+GMR\r\r\nOK", T0 + 12),
+                                           In("\r\n", T0 + 20)};
+    EXPECT_EQ(TranscriptOf(chunks, Utc),
+              QByteArray("2026-12-09T20:37:14.005+00:00 > AT+GMR\\r\\n\n"
+                         "2026-12-09T20:37:14.017+00:00 < AT+GMR\\r\\r\\n\n"
+                         "2026-12-09T20:37:14.017+00:00 < OK\n"
+                         "2026-12-09T20:37:14.025+00:00 < \\r\\n\n"));
+    EXPECT_EQ(ReceivedBytesOf(chunks), QByteArray("AT+GMR\r\r\nOK\r\n"));
+}
+
+TEST(TextViewTest, ControlBytesShowEscapedAndBadUtf8AsReplacement)
+{
+    EXPECT_EQ(SessionTextOf(QByteArray("OK\r\n\t\x1b\x7f\\", 8)),
+              QStringLiteral("OK\\r\\n\\t\\x1B\\x7F\\\\"));
+    EXPECT_EQ(SessionTextOf(QByteArray("\x00", 1)), QStringLiteral("\\x00"));
+    EXPECT_EQ(SessionTextOf("caf\xc3\xa9 \xe4\xb8\xad"), QString::fromUtf8("café 中"));
+    EXPECT_EQ(SessionTextOf("a\xff" "b"), QString::fromUtf8("a\uFFFDb"));
+    EXPECT_EQ(SessionTextOf("end\xc3"), QString::fromUtf8("end\uFFFD"));
+    EXPECT_EQ(SessionClockText(T0, Utc), QStringLiteral("20:37:14.005"));
+}
+
+TEST(SessionRecordTest, LinesEndAfterLfAndWhereTheDirectionTurns)
+{
+    SessionRecord record;
+    record.Append(Out("AT+CWLAP\r\n", T0));
+    record.Append(In("AT+CW", T0 + 3));
+    record.Append(In("LAP\r\r\n+CWLAP:(3,\"esp\")\r\n\r\nOK\r\n", T0 + 9));
+    record.Append(In("> ", T0 + 40));
+    record.Append(Out("data", T0 + 50));
+    EXPECT_EQ(Lines(record),
+              (QStringList{R"(>AT+CWLAP\r\n)", R"(<AT+CWLAP\r\r\n)", R"(<+CWLAP:(3,"esp")\r\n)",
+                           R"(<\r\n)", R"(<OK\r\n)", "<> ", ">data"}));
+    // A line shows when its first byte came, not when it ended.
+    EXPECT_EQ(record.Line(1).Time.WallMs, T0 + 3);
+    EXPECT_EQ(record.Line(2).Time.WallMs, T0 + 9);
+}
+
+TEST(SessionRecordTest, Utf8SplitAcrossChunksDecodesWholeAndLongLinesBreakBetweenCharacters)
+{
+    SessionRecord record;
+    record.Append(In("caf\xc3"));
+    record.Append(In("\xa9 \xe4"));
+    record.Append(In("\xb8\xad\n"));
+    ASSERT_EQ(record.LineCount(), 1u);
+    EXPECT_EQ(SessionTextOf(record.Line(0).Bytes), QString::fromUtf8("café 中\\n"));
+
+    // A run without line breaks is cut at the length bound, but never inside a character.
+    SessionRecord longRun;
+    const QByteArray head(int(SessionRecord::MaxLineBytes) - 1, 'a');
+    longRun.Append(In(head + "\xe4\xb8"));
+    longRun.Append(In("\xad" "bc"));
+    ASSERT_EQ(longRun.LineCount(), 2u);
+    EXPECT_EQ(longRun.Line(0).Bytes, head + "\xe4\xb8\xad");
+    EXPECT_EQ(longRun.Line(1).Bytes, QByteArray("bc"));
+    // Endless continuation bytes still cannot make a line unbounded.
+    SessionRecord junk;
+    junk.Append(In(QByteArray(1000, '\x80')));
+    EXPECT_EQ(junk.Line(0).Bytes.size(), qsizetype(SessionRecord::MaxLineBytes + 3));
+}
+
+TEST(SessionRecordTest, HexRowsHoldSixteenBytesOfOneDirectionAtAlignedOffsets)
+{
+    SessionRecord record;
+    record.Append(In(QByteArray(20, 'r'), T0));
+    record.Append(Out("AT\r\n!", T0 + 1));
+    record.Append(In(QByteArray(30, 's'), T0 + 2));
+    ASSERT_EQ(record.HexRowCount(), 6u);
+    struct Want { SessionDirection d; std::uint64_t offset; int size; };
+    const Want want[] = {{SessionDirection::Received, 0, 16}, {SessionDirection::Received, 16, 4},
+                         {SessionDirection::Sent, 0, 5},      {SessionDirection::Received, 20, 12},
+                         {SessionDirection::Received, 32, 16}, {SessionDirection::Received, 48, 2}};
+    for (std::size_t i = 0; i < 6; ++i) {
+        const SessionHexRow row = record.HexRow(i);
+        EXPECT_EQ(row.Direction, want[i].d) << i;
+        EXPECT_EQ(row.Offset, want[i].offset) << i;
+        EXPECT_EQ(row.Bytes.size(), want[i].size) << i;
+    }
+    EXPECT_EQ(record.HexRow(3).Time.WallMs, T0 + 2);
+    EXPECT_EQ(SessionHexText(0x1234, QByteArray("AT\r\n\x00\xff", 6)),
+              QStringLiteral("00001234  41 54 0D 0A 00 FF ") + QString(31, QLatin1Char(' ')) +
+                  QStringLiteral("|AT....|"));
+    EXPECT_EQ(SessionHexText(16, QByteArray("0123456789abcdef")),
+              QStringLiteral("00000010  30 31 32 33 34 35 36 37  38 39 61 62 63 64 65 66 "
+                             "|0123456789abcdef|"));
+}
+
+TEST(SessionRecordTest, BoundDropsOldestLinesAndCountsThem)
+{
+    SessionRecord record(3);
+    for (int i = 0; i < 5; ++i)
+        record.Append(In(QByteArray::number(i) + "23456789\n", T0 + i));
+    EXPECT_EQ(record.LineCount(), 3u);
+    EXPECT_EQ(record.DroppedLines(), 2u);
+    EXPECT_EQ(record.LineBase(), 2u);
+    EXPECT_EQ(record.Line(0).Bytes, QByteArray("223456789\n"));
+    EXPECT_EQ(record.Line(0).Time.WallMs, T0 + 2);
+    // What is saved starts where the held lines start; hex rows keep their offsets.
+    const auto chunks = record.Chunks();
+    ASSERT_EQ(chunks.size(), 3u);
+    EXPECT_EQ(ReceivedBytesOf(chunks), QByteArray("223456789\n323456789\n423456789\n"));
+    EXPECT_EQ(record.HexRow(0).Offset, 20u);
+    EXPECT_EQ(record.HexRow(0).Bytes, QByteArray("223456789\n32"));
+    EXPECT_EQ(record.HexRowCount() + record.DroppedHexRows(), 4u);
+
+    // Lowering the bound drops at once; clearing forgets the lines but not the offsets.
+    record.SetMaxLines(1);
+    EXPECT_EQ(record.LineCount(), 1u);
+    EXPECT_EQ(record.DroppedLines(), 4u);
+    record.Clear();
+    EXPECT_EQ(record.LineCount(), 0u);
+    EXPECT_EQ(record.HexRowCount(), 0u);
+    EXPECT_EQ(record.DroppedLines(), 0u);
+    EXPECT_TRUE(record.Chunks().empty());
+    record.Append(In("x"));
+    EXPECT_EQ(record.HexRow(0).Offset, 50u);
+    EXPECT_EQ(record.LineBase(), 5u);
+}
+
+TEST(SessionRecordTest, ByteBoundHoldsMemoryWhateverTheLines)
+{
+    SessionRecord record(SessionRecord::DefaultMaxLines, 64 * 1024);
+    const QByteArray block(1024, 'z'); // no line breaks: lines of the length bound
+    for (int i = 0; i < 1000; ++i)
+        record.Append(In(block, T0 + i));
+    EXPECT_LE(record.StoredBytes(), 64u * 1024);
+    EXPECT_GT(record.DroppedLines(), 0u);
+    EXPECT_EQ(record.Line(record.LineCount() - 1).Time.WallMs, T0 + 999);
+    std::size_t held = 0;
+    for (std::size_t i = 0; i < record.LineCount(); ++i)
+        held += std::size_t(record.Line(i).Bytes.size());
+    EXPECT_EQ(held + record.DroppedLines() * SessionRecord::MaxLineBytes, 1000u * 1024);
+}
+
+TEST(SessionFeedTest, WakesOncePerBatchJoinsTheSameMillisecondAndTakesInOrder)
+{
+    int wakes = 0;
+    std::int64_t now = T0;
+    SessionFeed feed([&] { ++wakes; }, [&] { return SessionTime{now, now}; });
+    feed.Append(SessionDirection::Sent, "AT", 2);
+    feed.Append(SessionDirection::Sent, "\r\n", 2);
+    feed.Append(SessionDirection::Received, "OK", 2);
+    now += 1;
+    feed.Append(SessionDirection::Received, "\r\n", 2);
+    EXPECT_EQ(wakes, 1);
+    EXPECT_EQ(feed.PendingBytes(), 8u);
+
+    auto first = feed.Take(3);
+    ASSERT_EQ(first.size(), 1u) << "whole chunks until the amount is reached";
+    EXPECT_EQ(first[0].Bytes, QByteArray("AT\r\n"));
+    auto rest = feed.Take();
+    ASSERT_EQ(rest.size(), 2u);
+    EXPECT_EQ(rest[1].Time.WallMs, T0 + 1);
+    EXPECT_EQ(feed.PendingBytes(), 0u);
+    feed.Append(SessionDirection::Received, "x", 1);
+    EXPECT_EQ(wakes, 2) << "empty again: the next byte wakes the consumer";
+}
+
+TEST(SessionFeedTest, ConcurrentWritersKeepEachOnesOrder)
+{
+    SessionFeed feed([] {});
+    auto writer = [&](SessionDirection d, char base) {
+        for (int i = 0; i < 20000; ++i) {
+            const char c = char(base + i % 10);
+            feed.Append(d, &c, 1);
+        }
+    };
+    std::thread a(writer, SessionDirection::Sent, '0');
+    std::thread b(writer, SessionDirection::Received, 'a');
+    QByteArray sent, received;
+    while (sent.size() + received.size() < 40000)
+        for (const auto& chunk : feed.Take())
+            (chunk.Direction == SessionDirection::Sent ? sent : received) += chunk.Bytes;
+    a.join();
+    b.join();
+    for (int i = 0; i < 20000; ++i) {
+        ASSERT_EQ(sent[i], char('0' + i % 10)) << i;
+        ASSERT_EQ(received[i], char('a' + i % 10)) << i;
+    }
+}
+
+} // namespace

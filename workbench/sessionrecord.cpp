@@ -1,0 +1,364 @@
+#include "workbench/sessionrecord.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <chrono>
+
+namespace Workbench {
+
+namespace {
+// What the byte bound charges for each chunk beyond its bytes: its header and allocation.
+constexpr std::size_t ChunkCost = 64;
+// A chunk joined by later bytes of the same millisecond grows at most to this.
+constexpr qsizetype MaxJoinedChunk = 64 * 1024;
+
+bool IsUtf8Continuation(std::uint8_t byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+std::size_t DirectionIndex(SessionDirection direction)
+{
+    return direction == SessionDirection::Sent ? 0 : 1;
+}
+
+// How the transcript and the text view write a byte (or character) that is not printable ASCII,
+// and the backslash: \r, \n, \t, \\, else \xNN; nullptr for one that stands for itself.
+const char* EscapeOf(unsigned c, char (&hex)[5])
+{
+    switch (c) {
+    case '\r': return "\\r";
+    case '\n': return "\\n";
+    case '\t': return "\\t";
+    case '\\': return "\\\\";
+    default: break;
+    }
+    if (c >= 0x20 && c < 0x7F) return nullptr;
+    static const char digits[] = "0123456789ABCDEF";
+    hex[0] = '\\';
+    hex[1] = 'x';
+    hex[2] = digits[(c >> 4) & 15];
+    hex[3] = digits[c & 15];
+    hex[4] = 0;
+    return hex;
+}
+} // namespace
+
+SessionTime SessionNow()
+{
+    using namespace std::chrono;
+    return {duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count(),
+            duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count()};
+}
+
+// ---- the feed ----
+
+SessionFeed::SessionFeed(std::function<void()> wake, Clock clock)
+    : Wake(std::move(wake)), Now(std::move(clock))
+{
+}
+
+void SessionFeed::Append(SessionDirection direction, const char* data, std::size_t size)
+{
+    if (size == 0) return;
+    bool wasEmpty;
+    {
+        std::lock_guard lock(Lock);
+        wasEmpty = Pending.empty();
+        const SessionTime now = Now();
+        if (!wasEmpty && Pending.back().Direction == direction &&
+            Pending.back().Time.WallMs == now.WallMs &&
+            Pending.back().Bytes.size() < MaxJoinedChunk) {
+            Pending.back().Bytes.append(data, qsizetype(size));
+        } else {
+            Pending.push_back({direction, now, QByteArray(data, qsizetype(size))});
+        }
+        PendingSize += size;
+    }
+    if (wasEmpty && Wake) Wake();
+}
+
+std::vector<SessionChunk> SessionFeed::Take(std::size_t maxBytes)
+{
+    std::vector<SessionChunk> taken;
+    std::lock_guard lock(Lock);
+    std::size_t bytes = 0;
+    while (!Pending.empty() && bytes < maxBytes) {
+        bytes += std::size_t(Pending.front().Bytes.size());
+        taken.push_back(std::move(Pending.front()));
+        Pending.pop_front();
+    }
+    PendingSize -= bytes;
+    return taken;
+}
+
+std::size_t SessionFeed::PendingBytes()
+{
+    std::lock_guard lock(Lock);
+    return PendingSize;
+}
+
+// ---- the record ----
+
+SessionRecord::SessionRecord(std::size_t maxLines, std::size_t maxBytes)
+    : FMaxLines(std::max<std::size_t>(1, maxLines)), FMaxBytes(maxBytes)
+{
+}
+
+std::uint64_t SessionRecord::RowsOf(std::uint64_t offset, std::uint64_t length)
+{
+    if (length == 0) return 0;
+    return (offset + length - 1) / HexRowBytes - offset / HexRowBytes + 1;
+}
+
+void SessionRecord::Append(const SessionChunk& chunk)
+{
+    const auto* data = reinterpret_cast<const std::uint8_t*>(chunk.Bytes.constData());
+    const std::size_t size = std::size_t(chunk.Bytes.size());
+    if (size == 0) return;
+    const std::uint64_t position = EndPosition;
+    const std::size_t d = DirectionIndex(chunk.Direction);
+
+    if (LineOpen && chunk.Direction != LastDirection) LineOpen = false;
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint8_t byte = data[i];
+        const bool full = OpenLength >= MaxLineBytes &&
+                          (!IsUtf8Continuation(byte) || OpenLength >= MaxLineBytes + 3);
+        if (!LineOpen || LastByte == '\n' || full) {
+            LineStarts.push_back(position + i);
+            OpenLength = 0;
+            LineOpen = true;
+        }
+        ++OpenLength;
+        LastByte = byte;
+    }
+    LastDirection = chunk.Direction;
+
+    if (Runs.empty() || Runs.back().Direction != chunk.Direction)
+        Runs.push_back({chunk.Direction, position, DirectionBytes[d], 0, HexRowsEnd});
+    Run& run = Runs.back();
+    run.Length += size;
+    HexRowsEnd = run.RowsBefore + RowsOf(run.Offset, run.Length);
+
+    Chunks_.push_back({chunk.Direction, chunk.Time, position, chunk.Bytes});
+    FStoredBytes += size + ChunkCost;
+    DirectionBytes[d] += size;
+    EndPosition += size;
+    Enforce();
+}
+
+void SessionRecord::Clear()
+{
+    FLineBase += LineStarts.size();
+    LineStarts.clear();
+    Chunks_.clear();
+    Runs.clear();
+    FirstPosition = EndPosition;
+    FStoredBytes = 0;
+    FDroppedLines = 0;
+    LineOpen = false;
+}
+
+void SessionRecord::SetMaxLines(std::size_t maxLines)
+{
+    FMaxLines = std::max<std::size_t>(1, maxLines);
+    Enforce();
+}
+
+void SessionRecord::Enforce()
+{
+    while (LineStarts.size() > FMaxLines || (FStoredBytes > FMaxBytes && LineStarts.size() > 1))
+        DropOldestLine();
+}
+
+void SessionRecord::DropOldestLine()
+{
+    LineStarts.pop_front();
+    ++FDroppedLines;
+    ++FLineBase;
+    FirstPosition = LineStarts.empty() ? EndPosition : LineStarts.front();
+    while (!Chunks_.empty() &&
+           Chunks_.front().Position + std::uint64_t(Chunks_.front().Bytes.size()) <=
+               FirstPosition) {
+        FStoredBytes -= std::size_t(Chunks_.front().Bytes.size()) + ChunkCost;
+        Chunks_.pop_front();
+    }
+    while (!Runs.empty() && Runs.front().Position + Runs.front().Length <= FirstPosition)
+        Runs.pop_front();
+}
+
+const SessionRecord::Stored& SessionRecord::ChunkAt(std::uint64_t position) const
+{
+    auto after = std::upper_bound(
+        Chunks_.begin(), Chunks_.end(), position,
+        [](std::uint64_t p, const Stored& chunk) { return p < chunk.Position; });
+    return *std::prev(after);
+}
+
+QByteArray SessionRecord::BytesAt(std::uint64_t position, std::uint64_t length) const
+{
+    QByteArray bytes;
+    bytes.reserve(qsizetype(length));
+    auto it = std::upper_bound(
+        Chunks_.begin(), Chunks_.end(), position,
+        [](std::uint64_t p, const Stored& chunk) { return p < chunk.Position; });
+    for (--it; length > 0 && it != Chunks_.end(); ++it) {
+        const std::uint64_t from = position - it->Position;
+        const std::uint64_t take =
+            std::min<std::uint64_t>(length, std::uint64_t(it->Bytes.size()) - from);
+        bytes.append(it->Bytes.constData() + from, qsizetype(take));
+        position += take;
+        length -= take;
+    }
+    return bytes;
+}
+
+SessionLine SessionRecord::Line(std::size_t index) const
+{
+    const std::uint64_t start = LineStarts.at(index);
+    const std::uint64_t end = index + 1 < LineStarts.size() ? LineStarts[index + 1] : EndPosition;
+    const Stored& chunk = ChunkAt(start);
+    return {chunk.Direction, chunk.Time, BytesAt(start, end - start)};
+}
+
+SessionRecord::Run SessionRecord::FirstHeldRun() const
+{
+    Run run = Runs.front();
+    if (run.Position < FirstPosition) {
+        const std::uint64_t cut = FirstPosition - run.Position;
+        run.RowsBefore += (run.Offset + cut) / HexRowBytes - run.Offset / HexRowBytes;
+        run.Position += cut;
+        run.Offset += cut;
+        run.Length -= cut;
+    }
+    return run;
+}
+
+std::uint64_t SessionRecord::DroppedHexRows() const
+{
+    return Runs.empty() ? HexRowsEnd : FirstHeldRun().RowsBefore;
+}
+
+std::size_t SessionRecord::HexRowCount() const
+{
+    return std::size_t(HexRowsEnd - DroppedHexRows());
+}
+
+SessionHexRow SessionRecord::HexRow(std::size_t index) const
+{
+    const std::uint64_t row = DroppedHexRows() + index;
+    auto after = std::upper_bound(Runs.begin(), Runs.end(), row, [](std::uint64_t r, const Run& run) {
+        return r < run.RowsBefore;
+    });
+    Run run = *std::prev(after);
+    if (std::prev(after) == Runs.begin()) run = FirstHeldRun();
+    const std::uint64_t aligned = (run.Offset / HexRowBytes + (row - run.RowsBefore)) * HexRowBytes;
+    const std::uint64_t begin = std::max(run.Offset, aligned);
+    const std::uint64_t end = std::min(run.Offset + run.Length, aligned + HexRowBytes);
+    const std::uint64_t position = run.Position + (begin - run.Offset);
+    return {run.Direction, ChunkAt(position).Time, begin, BytesAt(position, end - begin)};
+}
+
+std::vector<SessionChunk> SessionRecord::Chunks() const
+{
+    std::vector<SessionChunk> chunks;
+    chunks.reserve(Chunks_.size());
+    for (const Stored& stored : Chunks_) {
+        const qsizetype cut = qsizetype(FirstPosition > stored.Position
+                                            ? FirstPosition - stored.Position
+                                            : 0);
+        chunks.push_back({stored.Direction, stored.Time, stored.Bytes.mid(cut)});
+    }
+    return chunks;
+}
+
+// ---- formatters ----
+
+QByteArray TranscriptLine(SessionDirection direction, std::int64_t wallMs, const QByteArray& bytes,
+                          const QTimeZone& zone)
+{
+    const QDateTime time = QDateTime::fromMSecsSinceEpoch(wallMs, zone);
+    const int offset = time.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    QByteArray line = time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")).toLatin1();
+    line += offset < 0 ? '-' : '+';
+    line += QByteArray::number(minutes / 60).rightJustified(2, '0') + ':' +
+            QByteArray::number(minutes % 60).rightJustified(2, '0');
+    line += ' ';
+    line += DirectionMark(direction);
+    line += ' ';
+    char hex[5];
+    for (const char c : bytes) {
+        if (const char* escaped = EscapeOf(std::uint8_t(c), hex))
+            line += escaped;
+        else
+            line += c;
+    }
+    line += '\n';
+    return line;
+}
+
+QByteArray TranscriptOf(const std::vector<SessionChunk>& chunks, const QTimeZone& zone)
+{
+    QByteArray text;
+    for (const SessionChunk& chunk : chunks) {
+        qsizetype from = 0;
+        while (from < chunk.Bytes.size()) {
+            const qsizetype lf = chunk.Bytes.indexOf('\n', from);
+            const qsizetype to = lf < 0 ? chunk.Bytes.size() : lf + 1;
+            text += TranscriptLine(chunk.Direction, chunk.Time.WallMs,
+                                   chunk.Bytes.mid(from, to - from), zone);
+            from = to;
+        }
+    }
+    return text;
+}
+
+QByteArray ReceivedBytesOf(const std::vector<SessionChunk>& chunks)
+{
+    QByteArray bytes;
+    for (const SessionChunk& chunk : chunks)
+        if (chunk.Direction == SessionDirection::Received) bytes += chunk.Bytes;
+    return bytes;
+}
+
+QString SessionTextOf(const QByteArray& bytes)
+{
+    const QString decoded = QString::fromUtf8(bytes);
+    QString text;
+    text.reserve(decoded.size() + 8);
+    char hex[5];
+    for (const QChar c : decoded) {
+        const char* escaped = c.unicode() < 0x80 ? EscapeOf(c.unicode(), hex) : nullptr;
+        if (escaped)
+            text += QLatin1String(escaped);
+        else
+            text += c;
+    }
+    return text;
+}
+
+QString SessionHexText(std::uint64_t offset, const QByteArray& bytes)
+{
+    QString text = QStringLiteral("%1 ").arg(offset, 8, 16, QLatin1Char('0')).toUpper();
+    QString ascii;
+    for (int i = 0; i < SessionRecord::HexRowBytes; ++i) {
+        if (i % 8 == 0) text += QLatin1Char(' ');
+        if (i < bytes.size()) {
+            const auto byte = std::uint8_t(bytes[i]);
+            text += QStringLiteral("%1 ").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+            ascii += byte >= 0x20 && byte < 0x7F ? QChar(byte) : QLatin1Char('.');
+        } else {
+            text += QStringLiteral("   ");
+        }
+    }
+    return text + QLatin1Char('|') + ascii + QLatin1Char('|');
+}
+
+QString SessionClockText(std::int64_t wallMs, const QTimeZone& zone)
+{
+    return QDateTime::fromMSecsSinceEpoch(wallMs, zone).toString(QStringLiteral("HH:mm:ss.zzz"));
+}
+
+} // namespace Workbench
