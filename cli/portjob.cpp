@@ -211,9 +211,13 @@ void PortJob::OnReceived(const QByteArray& bytes)
         current.answer = Reader.Answer();
     else
         current.answer += bytes;
-    // The progress shows the last whole line, or the line still arriving.
-    const QList<QByteArray> lines = current.answer.trimmed().split('\n');
-    const QString last = QString::fromUtf8(lines.last().trimmed());
+    // The progress shows the last line received, but not the echo, which may hold a password.
+    const QByteArray echo = current.sent.trimmed();
+    QString last;
+    const QList<QByteArray> lines = current.answer.split('\n');
+    for (auto it = lines.rbegin(); it != lines.rend() && last.isEmpty(); ++it)
+        if (const QByteArray text = it->trimmed(); !text.isEmpty() && text != echo)
+            last = QString::fromUtf8(text);
     if (last != LastLine) {
         LastLine = last;
         emit ProgressChanged();
