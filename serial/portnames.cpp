@@ -16,7 +16,8 @@ std::string EnvOr(const char* name, const std::string& fallback)
     return value && *value ? std::string(value) : fallback;
 }
 
-// The alias com<n>: a link's target, or the first line of a small text file.
+} // namespace
+
 std::string AliasTarget(unsigned n)
 {
     const std::string folder = PortAliasFolder();
@@ -42,8 +43,6 @@ std::string AliasTarget(unsigned n)
     const auto last = line.find_last_not_of(" \t\r");
     return line.substr(first, last - first + 1);
 }
-
-} // namespace
 
 std::string PortAliasFolder()
 {

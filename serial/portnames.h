@@ -10,3 +10,7 @@ std::string PortAliasFolder();
 // holding a path), else the default table (COM1-32 ttyS, 33-64 ttyUSB, 65-96 ttyACM, 97-128
 // ttyAMA); "" when no device stands for n.
 std::string DeviceName(unsigned n);
+
+// The device the alias com<n> names (a link's target, or the path in a one-line text file);
+// "" when there is no such alias.
+std::string AliasTarget(unsigned n);

@@ -3,10 +3,13 @@
 // The private seam between the shared port logic and one operating system's serial calls.
 // Exactly one back end is compiled in; CMake chooses serial/posix or serial/win32.
 
+#include "serial/portaccess.h"
+
 #include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace serial {
 
@@ -32,7 +35,7 @@ class SerialBackend
 public:
     virtual ~SerialBackend() = default;
 
-    // Opens the device exclusively and closes it again at once, leaving it as it was.
+    // Whether the device could be opened exclusively now; leaves it exactly as it was found.
     virtual bool Probe(const std::string& device) = 0;
     // Opens the device exclusively; on success it stays held until CloseDevice.
     virtual bool OpenDevice(const std::string& device) = 0;
@@ -78,5 +81,9 @@ std::unique_ptr<SerialBackend> CreateSerialBackend();
 
 // The device name this platform opens for COMn; "" when no device stands for n.
 std::string PortDevice(unsigned n);
+
+// Checks each device as a probe would: does it exist, can it be opened now, and if not why.
+// One look at who holds what serves the whole list; every device is left as it was found.
+std::vector<DeviceAccess> CheckDevices(const std::vector<std::string>& devices);
 
 } // namespace serial

@@ -1,12 +1,12 @@
 #include "serial/posix/posixserialbackend.h"
 
 #include "serial/portnames.h"
+#include "serial/posix/deviceaccess.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -110,58 +110,55 @@ bool PosixSerialBackend::Fail(const char* what)
     return false;
 }
 
-// Opens the node without becoming its controlling terminal, then locks it so that a second
-// open (from this process too, and from root) fails.
-int PosixSerialBackend::OpenExclusive(const std::string& name)
+bool PosixSerialBackend::Refuse(const DeviceAccess& access)
 {
-    if (name.empty()) {
-        RecordError(ENOENT, "no device named");
-        return -1;
-    }
-    const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        Fail(("open " + name).c_str());
-        return -1;
-    }
-    if (!::isatty(fd)) {
-        Fail(("open " + name).c_str());
-        ::close(fd);
-        return -1;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        Fail(("lock " + name).c_str());
-        ::close(fd);
-        return -1;
-    }
-    if (::ioctl(fd, TIOCEXCL) != 0) {
-        Fail(("exclusive " + name).c_str());
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    RecordError(access.Error, access.Device + ": " + access.Reason);
+    return false;
 }
 
 bool PosixSerialBackend::Probe(const std::string& device)
 {
-    const int fd = OpenExclusive(device);
-    if (fd < 0) return false;
-    ::ioctl(fd, TIOCNXCL);
+    DeviceAccess access;
+    access.Device = device;
+    if (!posix::CheckHolders(access, nullptr)) return Refuse(access);
+    const int fd = posix::OpenUnclaimed(access);
+    if (fd < 0) return Refuse(access);
     ::close(fd);
     return true;
 }
 
+// Refuses a device that another program has open or claims by a lock file, writes our own
+// lock file, then opens the node without becoming its controlling terminal, holding its flock
+// and its exclusive flag so that later openers (that lock, or are not root) fail.
 bool PosixSerialBackend::OpenDevice(const std::string& device)
 {
     CloseDevice();
-    Device = OpenExclusive(device);
-    return Device >= 0;
+    DeviceAccess access;
+    access.Device = device;
+    if (!posix::CheckHolders(access, nullptr) || !Lock.Take(access.Resolved, access))
+        return Refuse(access);
+    Device = posix::OpenUnclaimed(access);
+    if (Device < 0) {
+        Lock.Release();
+        return Refuse(access);
+    }
+    if (::ioctl(Device, TIOCEXCL) != 0) {
+        Fail(("exclusive " + device).c_str());
+        CloseFd(Device);
+        Lock.Release();
+        return false;
+    }
+    return true;
 }
 
 void PosixSerialBackend::CloseDevice()
 {
-    if (Device < 0) return;
-    ::ioctl(Device, TIOCNXCL);
-    CloseFd(Device);
+    if (Device >= 0) {
+        // The exclusive flag is ours: OpenDevice refuses a device whose flag is already set.
+        ::ioctl(Device, TIOCNXCL);
+        CloseFd(Device);
+    }
+    Lock.Release();
 }
 
 void PosixSerialBackend::Purge()

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "serial/posix/deviceaccess.h"
 #include "serial/serialbackend.h"
 
 #include <termios.h>
 
 namespace serial {
 
-// A serial device on a POSIX terminal: termios for the line, flock plus TIOCEXCL for the
-// exclusive open, poll() on the device and a wake-up pipe for the reader.
+// A serial device on a POSIX terminal: termios for the line; for the exclusive open, a device
+// another program holds is refused and ours is claimed by flock, TIOCEXCL and a UUCP lock
+// file; poll() on the device and a wake-up pipe for the reader.
 class PosixSerialBackend final : public SerialBackend
 {
 public:
@@ -27,12 +29,13 @@ public:
     IoResult Write(const char* data, std::size_t size, int timeoutMs) override;
 
 private:
-    int OpenExclusive(const std::string& name);
+    bool Refuse(const DeviceAccess& access); // records why access failed; returns false
     bool SetSpeedAndParity(termios& tio, int baud, int parity);
     bool Commit(const termios& wanted);
     bool Fail(const char* what); // records errno with its message; returns false
 
     int Device = -1;
+    posix::DeviceLock Lock;
     int WakeRead = -1;
     int WakeWrite = -1;
 };

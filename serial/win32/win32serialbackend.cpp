@@ -89,6 +89,37 @@ HANDLE Win32SerialBackend::OpenHandle(const std::string& device)
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
 }
 
+std::vector<DeviceAccess> CheckDevices(const std::vector<std::string>& devices)
+{
+    std::vector<DeviceAccess> result;
+    for (const std::string& device : devices) {
+        DeviceAccess access;
+        access.Device = device;
+        access.Resolved = device;
+        HANDLE h = device.empty() ? INVALID_HANDLE_VALUE : Win32SerialBackend::OpenHandle(device);
+        const DWORD code = device.empty() ? DWORD(ERROR_FILE_NOT_FOUND) : GetLastError();
+        access.Exists = true;
+        if (h != nullptr && h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            SetProblem(access, PortProblem::None);
+        } else if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+            access.Exists = false;
+            access.Resolved.clear();
+            SetProblem(access, PortProblem::Gone, int(code));
+        } else if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) {
+            // Windows answers a port another program has open with "access denied".
+            SetProblem(access, PortProblem::Busy, int(code), "another program has it open");
+        } else {
+            char text[512] = {};
+            FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, text, sizeof text, nullptr);
+            SetProblem(access, PortProblem::Failed, int(code), text);
+        }
+        result.push_back(std::move(access));
+    }
+    return result;
+}
+
 bool Win32SerialBackend::Probe(const std::string& device)
 {
     HANDLE h = OpenHandle(device);

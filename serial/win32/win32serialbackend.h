@@ -30,9 +30,11 @@ public:
     IoResult Read(char* buffer, std::size_t size) override;
     IoResult Write(const char* data, std::size_t size, int timeoutMs) override;
 
+    // The exclusive overlapped open both the port and the device check use.
+    static HANDLE OpenHandle(const std::string& device);
+
 private:
     static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static HANDLE OpenHandle(const std::string& device);
     bool SetLine(int baud, int parity);
     bool Fail(const char* what); // records GetLastError() with its message; returns false
     // Ends an overlapped call still in flight, so its record can be used again.

@@ -9,6 +9,9 @@
 #include <filesystem>
 #include <poll.h>
 #include <termios.h>
+#ifdef __linux__
+#include <sys/inotify.h>
+#endif
 #include <unistd.h>
 
 namespace esp8266sim {
@@ -96,26 +99,37 @@ std::unique_ptr<PseudoTerminal> PseudoTerminal::Open(int baud, std::string* erro
     const char* name = ::ptsname(terminal->master);
     if (!name) return fail("ptsname");
     terminal->path = name;
-    terminal->slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (terminal->slave < 0) return fail("open slave");
     ::fcntl(terminal->master, F_SETFD, FD_CLOEXEC);
     ::fcntl(terminal->master, F_SETFL, ::fcntl(terminal->master, F_GETFL) | O_NONBLOCK);
-    makeRaw(terminal->master, 0);
-    makeRaw(terminal->slave, SpeedFromBaud(baud));
+    // The line settings of a pseudo-terminal live on the port's side; the master reads and
+    // writes them there.
+    makeRaw(terminal->master, SpeedFromBaud(baud));
+#ifdef __linux__
+    terminal->openWatch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (terminal->openWatch >= 0 && ::inotify_add_watch(terminal->openWatch, name, IN_OPEN) < 0)
+        closeFd(terminal->openWatch);
+#endif
     return terminal;
 }
 
 PseudoTerminal::~PseudoTerminal()
 {
-    closeFd(slave);
+    closeFd(openWatch);
     closeFd(master);
 }
 
 int PseudoTerminal::portBaud() const
 {
     termios settings{};
-    if (::tcgetattr(slave, &settings) != 0) return 0;
+    if (::tcgetattr(master, &settings) != 0) return 0;
     return BaudFromSpeed(::cfgetospeed(&settings));
+}
+
+void PseudoTerminal::drainOpens() const
+{
+    char events[1024];
+    while (openWatch >= 0 && ::read(openWatch, events, sizeof events) > 0) {
+    }
 }
 
 // ---- PortAlias ------------------------------------------------------------------------------
@@ -181,6 +195,8 @@ void ModuleRunner::writePending()
         const ssize_t n = ::write(terminal->masterFd(), pending.data(), pending.size());
         if (n > 0)
             pending.erase(0, std::size_t(n));
+        else if (n < 0 && errno == EIO)
+            pending.clear(); // nobody has the port open: the bytes are lost, as on a real line
         else if (!(n < 0 && errno == EINTR))
             return; // EAGAIN: the terminal's queue is full; POLLOUT tells when it drains
     }
@@ -189,6 +205,9 @@ void ModuleRunner::writePending()
 bool ModuleRunner::run()
 {
     const int master = terminal->masterFd();
+    // Without a way to watch for the next open, a closed port is looked at again this often.
+    constexpr int ClosedPortRetryMs = 50;
+    bool portClosed = false; // the master hangs up while no client has the port open
     for (;;) {
         std::int64_t now = nowMs();
         module->setPortLine(terminal->portBaud());
@@ -196,14 +215,20 @@ bool ModuleRunner::run()
         if (pending.size() > MaxPendingOutput) pending.resize(MaxPendingOutput);
         writePending();
 
-        pollfd fds[3] = {{master, POLLIN, 0}, {wakeRead, POLLIN, 0}, network.pollEntry()};
+        // Entries with a negative descriptor are skipped by poll().
+        pollfd fds[4] = {{portClosed ? -1 : master, POLLIN, 0},
+                         {wakeRead, POLLIN, 0},
+                         network.pollEntry(),
+                         {terminal->openWatchFd(), POLLIN, 0}};
         if (!pending.empty()) fds[0].events |= POLLOUT;
         int timeout = -1;
         if (const auto due = module->nextDueMs()) {
             const std::int64_t wait = std::max<std::int64_t>(0, *due - now);
             timeout = int(std::min<std::int64_t>(wait, 60'000));
         }
-        const int ready = ::poll(fds, fds[2].fd >= 0 ? 3 : 2, timeout);
+        if (portClosed && fds[3].fd < 0 && (timeout < 0 || timeout > ClosedPortRetryMs))
+            timeout = ClosedPortRetryMs;
+        const int ready = ::poll(fds, 4, timeout);
         if (ready < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -226,8 +251,16 @@ bool ModuleRunner::run()
             }
         }
         if (fds[0].revents & POLLOUT) writePending();
+        // A hang-up seen first and an open seen after it leave the master worth a look, so an
+        // open that comes between poll() and the drain is never missed.
         if (fds[0].revents & (POLLHUP | POLLERR) && !(fds[0].revents & POLLIN))
-            return false; // cannot happen while our own slave descriptor is open
+            portClosed = true;
+        else if (portClosed && fds[3].fd < 0)
+            portClosed = false; // no watch: look again after the retry time
+        if (fds[3].revents & POLLIN) {
+            terminal->drainOpens();
+            portClosed = false;
+        }
         if (fds[2].fd >= 0 && fds[2].revents) network.handleEvents(fds[2].revents, *module, now);
     }
 }

@@ -10,12 +10,15 @@
 
 namespace esp8266sim {
 
-// A pseudo-terminal whose master side the module talks through. Its own slave descriptor stays
-// open so that the master never sees a hang-up while no client has the port open.
+// A pseudo-terminal whose master side the module talks through. Only the master is held: a
+// descriptor of our own on the other side would count as a program holding the port. While no
+// client has the port open the master reports a hang-up, so the runner then waits for the
+// next open of the port's node instead.
 class PseudoTerminal
 {
 public:
-    // Opens master and slave in raw mode at the given speed; nullptr (and a message) on failure.
+    // Opens the master and sets the port's side raw at the given speed; nullptr (and a message)
+    // on failure.
     static std::unique_ptr<PseudoTerminal> Open(int baud, std::string* error);
     ~PseudoTerminal();
     PseudoTerminal(const PseudoTerminal&) = delete;
@@ -25,11 +28,15 @@ public:
     const std::string& slavePath() const { return path; }
     // The speed the port last set on the terminal; 0 when it is not a known rate.
     int portBaud() const;
+    // Readable when a client has opened the port's node since the last drainOpens(); -1 where
+    // the system cannot watch a node for that.
+    int openWatchFd() const { return openWatch; }
+    void drainOpens() const;
 
 private:
     PseudoTerminal() = default;
     int master = -1;
-    int slave = -1;
+    int openWatch = -1;
     std::string path;
 };
 

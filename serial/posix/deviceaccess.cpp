@@ -1,0 +1,372 @@
+#include "serial/posix/deviceaccess.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace serial::posix {
+
+namespace {
+
+// Reads a small file whole (at most limit bytes); nullopt when it cannot be opened.
+std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t limit = 4096)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return std::nullopt;
+    std::string data;
+    char buffer[512];
+    while (data.size() < limit) {
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - data.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        data.append(buffer, std::size_t(n));
+    }
+    ::close(fd);
+    return data;
+}
+
+bool IsNumber(const char* s)
+{
+    if (!*s) return false;
+    for (; *s; ++s)
+        if (*s < '0' || *s > '9') return false;
+    return true;
+}
+
+std::string RealPath(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
+}
+
+// Adds one holder to a list that names each process once.
+void AddHolder(std::vector<PortHolder>& list, long pid)
+{
+    for (const PortHolder& h : list)
+        if (h.Pid == pid) return;
+    list.push_back({pid, ProgramName(pid)});
+}
+
+} // namespace
+
+HolderMap FindHolders(const std::vector<dev_t>& devices)
+{
+    HolderMap holders;
+    if (devices.empty()) return holders;
+    std::vector<dev_t> wanted(devices);
+    std::sort(wanted.begin(), wanted.end());
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return holders;
+    const std::string self = std::to_string(::getpid());
+    while (const dirent* entry = ::readdir(proc)) {
+        if (!IsNumber(entry->d_name) || self == entry->d_name) continue;
+        const std::string fdFolder = std::string("/proc/") + entry->d_name + "/fd";
+        const int dirFd = ::open(fdFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd < 0) continue; // gone meanwhile, or not ours to read
+        DIR* fds = ::fdopendir(dirFd);
+        if (!fds) {
+            ::close(dirFd);
+            continue;
+        }
+        while (const dirent* fd = ::readdir(fds)) {
+            if (fd->d_name[0] == '.') continue;
+            // Only descriptors on device nodes are looked at more closely; the link text
+            // costs nothing, while a stat of a file on a hung network mount could block.
+            char target[64];
+            const ssize_t n = ::readlinkat(dirFd, fd->d_name, target, sizeof target);
+            if (n < 5 || std::memcmp(target, "/dev/", 5) != 0) continue;
+            struct stat st;
+            if (::fstatat(dirFd, fd->d_name, &st, 0) != 0 || !S_ISCHR(st.st_mode)) continue;
+            if (!std::binary_search(wanted.begin(), wanted.end(), st.st_rdev)) continue;
+            AddHolder(holders[st.st_rdev], std::strtol(entry->d_name, nullptr, 10));
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return holders;
+}
+
+std::string ProgramName(long pid)
+{
+    const std::string base = "/proc/" + std::to_string(pid);
+    std::string comm = ReadSmallFile(base + "/comm", 64).value_or("");
+    while (!comm.empty() && (comm.back() == '\n' || comm.back() == '\r'))
+        comm.pop_back();
+    // comm keeps 15 characters; the command line's first word has the whole name.
+    const std::string cmdline = ReadSmallFile(base + "/cmdline").value_or("");
+    std::string argv0 = cmdline.substr(0, cmdline.find('\0'));
+    argv0 = argv0.substr(argv0.find_last_of('/') + 1);
+    if (comm.empty()) return argv0;
+    if (comm.size() >= 15 && argv0.size() > comm.size() && argv0.compare(0, comm.size(), comm) == 0)
+        return argv0;
+    return comm;
+}
+
+bool ProcessAlive(long pid)
+{
+    if (pid <= 0 || pid > INT_MAX) return false;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+std::vector<std::string> LockFolders()
+{
+    std::vector<std::string> folders;
+    for (const char* folder : {"/var/lock", "/run/lock"}) {
+        const std::string real = RealPath(folder);
+        if (!real.empty() && std::find(folders.begin(), folders.end(), real) == folders.end())
+            folders.push_back(real);
+    }
+    return folders;
+}
+
+std::string LockFileName(const std::string& node)
+{
+    std::string name;
+    if (node.compare(0, 5, "/dev/") == 0) {
+        name = node.substr(5);
+        std::replace(name.begin(), name.end(), '/', '_');
+    } else {
+        name = node.substr(node.find_last_of('/') + 1);
+    }
+    return "LCK.." + name;
+}
+
+std::optional<long> ReadLockPid(const std::string& path)
+{
+    const auto data = ReadSmallFile(path, 128);
+    if (!data || data->empty()) return std::nullopt;
+    if (data->size() == 4 && (*data)[3] != '\n') {
+        // Old binary lock files hold the PID as a native 4-byte number.
+        std::int32_t pid;
+        std::memcpy(&pid, data->data(), 4);
+        if (pid > 0) return pid;
+    }
+    const char* s = data->c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long pid = std::strtol(s, &end, 10);
+    if (end == s || errno != 0 || pid <= 0) return std::nullopt;
+    return pid;
+}
+
+std::optional<LockClaim> LiveLockClaim(const std::string& node)
+{
+    const std::string name = LockFileName(node);
+    for (const std::string& folder : LockFolders()) {
+        const std::string path = folder + "/" + name;
+        const auto pid = ReadLockPid(path);
+        if (pid && *pid != ::getpid() && ProcessAlive(*pid)) return LockClaim{path, *pid};
+    }
+    return std::nullopt;
+}
+
+bool DeviceLock::Take(const std::string& node, DeviceAccess& access)
+{
+    Release();
+    const std::string name = LockFileName(node);
+    char text[16];
+    std::snprintf(text, sizeof text, "%10ld\n", long(::getpid()));
+    for (const std::string& folder : LockFolders()) {
+        const std::string path = folder + "/" + name;
+        // Written under a private name and linked into place, so that nobody ever reads a
+        // half-written lock file and of two programs only one can win.
+        const std::string temp = folder + "/LTMP." + std::to_string(::getpid());
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) continue; // not ours to write: go on without a lock file here
+        const bool written = ::write(fd, text, 11) == 11;
+        ::fchmod(fd, 0644);
+        ::close(fd);
+        bool linked = false;
+        for (int attempt = 0; written && attempt < 2 && !linked; ++attempt) {
+            if (::link(temp.c_str(), path.c_str()) == 0) {
+                linked = true;
+                break;
+            }
+            if (errno != EEXIST) break;
+            const auto pid = ReadLockPid(path);
+            if (pid && *pid == ::getpid()) {
+                // Another port of this program claims the device; that port's lock file stays
+                // its own, and the open goes on to meet that port's flock.
+                ::unlink(temp.c_str());
+                return true;
+            }
+            if (pid && ProcessAlive(*pid)) {
+                ::unlink(temp.c_str());
+                access.LockFile = path;
+                access.Holders.push_back({*pid, ProgramName(*pid)});
+                SetProblem(access, PortProblem::Held);
+                return false;
+            }
+            // Stale: its process is gone, or it names nobody. Replace it.
+            ::unlink(path.c_str());
+        }
+        ::unlink(temp.c_str());
+        if (linked) {
+            File = path;
+            return true;
+        }
+    }
+    return true;
+}
+
+void DeviceLock::Release()
+{
+    if (File.empty()) return;
+    const auto pid = ReadLockPid(File);
+    if (pid && *pid == ::getpid()) ::unlink(File.c_str());
+    File.clear();
+}
+
+std::string GroupName(gid_t gid)
+{
+    std::vector<char> buffer(1024);
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        group entry{};
+        group* found = nullptr;
+        const int r = ::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found);
+        if (r == ERANGE) {
+            buffer.resize(buffer.size() * 4);
+            continue;
+        }
+        if (r == 0 && found && found->gr_name) return found->gr_name;
+        break;
+    }
+    return std::to_string(gid);
+}
+
+void SetProblemFromErrno(DeviceAccess& access, int error, const std::string& what)
+{
+    const std::string detail = what + ": " + std::strerror(error);
+    switch (error) {
+    case EACCES:
+    case EPERM: {
+        struct stat st;
+        const std::string& node = access.Resolved.empty() ? access.Device : access.Resolved;
+        if (access.Group.empty() && ::stat(node.c_str(), &st) == 0)
+            access.Group = GroupName(st.st_gid);
+        SetProblem(access, PortProblem::PermissionDenied, error, detail);
+        return;
+    }
+    case EBUSY:
+    case EWOULDBLOCK:
+        SetProblem(access, PortProblem::Busy, error);
+        return;
+    case ENOENT:
+        access.Exists = false;
+        [[fallthrough]];
+    case ENXIO:
+    case ENODEV:
+    case EIO:
+        SetProblem(access, PortProblem::Gone, error, detail);
+        return;
+    default:
+        SetProblem(access, PortProblem::Failed, error, detail);
+    }
+}
+
+bool CheckHolders(DeviceAccess& access, const HolderMap* holders)
+{
+    access.Holders.clear();
+    access.LockFile.clear();
+    if (access.Device.empty()) {
+        access.Exists = false;
+        SetProblem(access, PortProblem::Gone, ENOENT);
+        return false;
+    }
+    struct stat st;
+    if (::stat(access.Device.c_str(), &st) != 0) {
+        const int error = errno;
+        access.Exists = error != ENOENT && error != ENOTDIR;
+        access.Resolved = access.Exists ? access.Device : std::string();
+        SetProblemFromErrno(access, error == ENOTDIR ? ENOENT : error, "stat " + access.Device);
+        return false;
+    }
+    access.Exists = true;
+    access.Resolved = RealPath(access.Device);
+    if (access.Resolved.empty()) access.Resolved = access.Device;
+    if (!S_ISCHR(st.st_mode)) {
+        SetProblem(access, PortProblem::Failed, ENOTTY, access.Resolved + " is no serial device");
+        return false;
+    }
+    if (holders) {
+        if (auto it = holders->find(st.st_rdev); it != holders->end()) access.Holders = it->second;
+    } else {
+        HolderMap own = FindHolders({st.st_rdev});
+        if (!own.empty()) access.Holders = own.begin()->second;
+    }
+    if (const auto claim = LiveLockClaim(access.Resolved)) {
+        access.LockFile = claim->Path;
+        AddHolder(access.Holders, claim->Pid);
+    }
+    if (!access.Holders.empty()) {
+        SetProblem(access, PortProblem::Held);
+        return false;
+    }
+    SetProblem(access, PortProblem::None);
+    return true;
+}
+
+int OpenUnclaimed(DeviceAccess& access)
+{
+    const std::string& node = access.Resolved.empty() ? access.Device : access.Resolved;
+    const int fd = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        SetProblemFromErrno(access, errno, "open " + node);
+        return -1;
+    }
+    auto refuse = [&](PortProblem problem, int error, std::string detail) {
+        ::close(fd);
+        SetProblem(access, problem, error, std::move(detail));
+        return -1;
+    };
+    if (!::isatty(fd)) return refuse(PortProblem::Failed, ENOTTY, node + " is no terminal");
+#ifdef TIOCGEXCL
+    // Root passes another program's exclusive flag; we honour it instead, and leave it be.
+    int exclusive = 0;
+    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive)
+        return refuse(PortProblem::Busy, EBUSY, "another program has it open exclusively");
+#endif
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return refuse(PortProblem::Busy, errno, "another open descriptor has locked it");
+    SetProblem(access, PortProblem::None);
+    return fd;
+}
+
+} // namespace serial::posix
+
+namespace serial {
+
+std::vector<DeviceAccess> CheckDevices(const std::vector<std::string>& devices)
+{
+    // Who holds what is asked once, for every candidate that exists.
+    std::vector<dev_t> nodes;
+    for (const std::string& device : devices) {
+        struct stat st;
+        if (!device.empty() && ::stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode))
+            nodes.push_back(st.st_rdev);
+    }
+    const posix::HolderMap holders = posix::FindHolders(nodes);
+    std::vector<DeviceAccess> result(devices.size());
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        DeviceAccess& access = result[i];
+        access.Device = devices[i];
+        if (!posix::CheckHolders(access, &holders)) continue;
+        const int fd = posix::OpenUnclaimed(access);
+        if (fd >= 0) ::close(fd);
+    }
+    return result;
+}
+
+} // namespace serial

@@ -1,0 +1,88 @@
+#pragma once
+
+// Who holds a terminal device on a POSIX system, and the rules of opening one for our use:
+// holders found through /proc, UUCP lock files in /var/lock and /run/lock, and an open that
+// never takes a device someone else has marked exclusive or locked.
+
+#include "serial/portaccess.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace serial::posix {
+
+// The programs that have each of the given devices open, from one pass over /proc/*/fd. Our
+// own process is left out; so are processes whose descriptors we may not read.
+using HolderMap = std::map<dev_t, std::vector<PortHolder>>;
+HolderMap FindHolders(const std::vector<dev_t>& devices);
+
+// The name a person knows the process by: /proc/PID/comm, completed from the command line
+// where comm was cut short; "" when the process cannot be read.
+std::string ProgramName(long pid);
+
+// Whether a process with this PID exists (one we may not signal counts as living).
+bool ProcessAlive(long pid);
+
+// The folders UUCP lock files live in that exist here, each real folder once (/var/lock is
+// usually a link to /run/lock).
+std::vector<std::string> LockFolders();
+
+// The lock file's name for a device node, as minicom and lockdev spell it: the path below
+// /dev with '/' turned into '_' ("LCK..ttyUSB0", "LCK..pts_3"); outside /dev its last part.
+std::string LockFileName(const std::string& node);
+
+// The PID a lock file names (ASCII as HDB UUCP writes it, or a 4-byte binary number as old
+// programs did); nullopt when the file cannot be read or names nothing.
+std::optional<long> ReadLockPid(const std::string& path);
+
+// A lock file for the node that names a living process other than ours.
+struct LockClaim
+{
+    std::string Path;
+    long Pid = 0;
+};
+std::optional<LockClaim> LiveLockClaim(const std::string& node);
+
+// Our lock file for a device we hold. Written when the device is opened, removed when it is
+// closed; never removes a lock file that names another living process.
+class DeviceLock
+{
+public:
+    DeviceLock() = default;
+    DeviceLock(const DeviceLock&) = delete;
+    DeviceLock& operator=(const DeviceLock&) = delete;
+    ~DeviceLock() { Release(); }
+
+    // Claims the node: false (with access filled) when another living process has claimed it.
+    // A folder we may not write to is passed over; the open then goes on without a lock file.
+    bool Take(const std::string& node, DeviceAccess& access);
+    // Removes our lock file, if we wrote one and it still names us.
+    void Release();
+    const std::string& Path() const { return File; }
+
+private:
+    std::string File;
+};
+
+// The problem an errno of open() means, with the device's group for a refused permission.
+void SetProblemFromErrno(DeviceAccess& access, int error, const std::string& what);
+
+// The name of a group; its number when the group has no name.
+std::string GroupName(gid_t gid);
+
+// Finds out what stands between access.Device and an open, short of opening it: whether it
+// exists and is a character device, who has it open (from holders, or a scan of its own when
+// null) and whether a live lock file claims it. Fills access and returns whether an open may
+// be tried.
+bool CheckHolders(DeviceAccess& access, const HolderMap* holders);
+
+// Opens access.Resolved for reading and writing, never as our controlling terminal, and
+// refuses it (descriptor closed, access filled) when it is no terminal, when someone else has
+// marked it exclusive, or when another descriptor holds its flock. Takes no exclusive flag of
+// its own, so a probe that closes the descriptor leaves the device as it found it.
+int OpenUnclaimed(DeviceAccess& access);
+
+} // namespace serial::posix
