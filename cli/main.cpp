@@ -4,8 +4,10 @@
 #include "cli/options.h"
 #include "cli/portjob.h"
 #include "cli/portlist.h"
+#include "serial/portinfo.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -29,49 +31,71 @@ int UsageError(Console& console, const QString& message, Subcommand in)
     return ExitUsage;
 }
 
-QByteArray PortsJson(const PortCandidate& c)
+QJsonValue TextOrNull(const std::string& text)
 {
-    const auto textOrNull = [](const QString& text) {
-        return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
-    };
+    return text.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(QString::fromStdString(text));
+}
+
+QByteArray PortsJson(const serial::PortCandidate& c)
+{
     QJsonObject o;
-    o[QStringLiteral("port")] = c.name;
-    o[QStringLiteral("device")] = QString::fromStdString(c.device);
-    o[QStringLiteral("usb_product")] = textOrNull(c.usbProduct);
-    o[QStringLiteral("usb_id")] = textOrNull(c.usbVendorProduct);
-    o[QStringLiteral("usb_serial")] = textOrNull(c.usbSerial);
-    o[QStringLiteral("openable")] = c.openable;
-    o[QStringLiteral("problem")] = textOrNull(c.problem);
-    o[QStringLiteral("reason")] = textOrNull(c.reason);
+    o[QStringLiteral("port")] = TextOrNull(c.Name);
+    o[QStringLiteral("device")] = QString::fromStdString(c.Device);
+    o[QStringLiteral("resolved")] = TextOrNull(c.Resolved);
+    o[QStringLiteral("usb_product")] = TextOrNull(c.Usb.Product);
+    o[QStringLiteral("usb_manufacturer")] = TextOrNull(c.Usb.Manufacturer);
+    o[QStringLiteral("usb_id")] = TextOrNull(c.Usb.VendorProduct());
+    o[QStringLiteral("usb_serial")] = TextOrNull(c.Usb.SerialNumber);
+    o[QStringLiteral("openable")] = c.Openable;
+    o[QStringLiteral("problem")] =
+        c.Openable ? QJsonValue(QJsonValue::Null)
+                   : QJsonValue(QString::fromLatin1(serial::PortProblemKeyword(c.Problem)));
+    o[QStringLiteral("reason")] = TextOrNull(c.Openable ? std::string() : c.Reason);
+    QJsonArray holders;
+    for (const serial::PortHolder& h : c.Holders)
+        holders.append(QJsonObject{{QStringLiteral("pid"), qint64(h.Pid)},
+                                   {QStringLiteral("program"), TextOrNull(h.Program)}});
+    o[QStringLiteral("holders")] = holders;
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+}
+
+// The USB adapter in a few words: "CP2102 (Silicon Labs, 10c4:ea60, serial 0001)".
+QString UsbText(const serial::UsbDetails& usb)
+{
+    if (!usb.Known()) return {};
+    QStringList details;
+    if (!usb.Manufacturer.empty()) details.append(QString::fromStdString(usb.Manufacturer));
+    if (usb.HasIds) details.append(QString::fromStdString(usb.VendorProduct()));
+    if (!usb.SerialNumber.empty())
+        details.append(QStringLiteral("serial ") + QString::fromStdString(usb.SerialNumber));
+    QString text = QString::fromStdString(usb.Product);
+    if (!details.isEmpty())
+        text += (text.isEmpty() ? QStringLiteral("(%1)") : QStringLiteral(" (%1)"))
+                    .arg(details.join(QStringLiteral(", ")));
+    return text;
 }
 
 int ListPorts(Console& console, bool json)
 {
-    const QList<PortCandidate> candidates = ListPortCandidates();
-    if (candidates.isEmpty() && !json) console.Err(QStringLiteral("esp8266at: no serial ports"));
+    const std::vector<serial::PortCandidate> candidates = serial::ScanPorts();
+    if (candidates.empty() && !json) console.Err(QStringLiteral("esp8266at: no serial ports"));
     qsizetype nameWidth = 0, deviceWidth = 0;
-    for (const PortCandidate& c : candidates) {
-        nameWidth = std::max(nameWidth, c.name.size());
-        deviceWidth = std::max(deviceWidth, qsizetype(c.device.size()));
+    for (const serial::PortCandidate& c : candidates) {
+        nameWidth = std::max(nameWidth, qsizetype(c.Name.size()));
+        deviceWidth = std::max(deviceWidth, qsizetype(c.Device.size()));
     }
-    for (const PortCandidate& c : candidates) {
+    for (const serial::PortCandidate& c : candidates) {
         if (json) {
             console.Out(PortsJson(c));
             continue;
         }
-        QString usb;
-        if (!c.usbProduct.isEmpty() || !c.usbVendorProduct.isEmpty()) {
-            QStringList ids;
-            if (!c.usbVendorProduct.isEmpty()) ids.append(c.usbVendorProduct);
-            if (!c.usbSerial.isEmpty()) ids.append(QStringLiteral("serial ") + c.usbSerial);
-            usb = QStringLiteral("  ") + c.usbProduct;
-            if (!ids.isEmpty()) usb += QStringLiteral(" (%1)").arg(ids.join(QStringLiteral(", ")));
-        }
-        const QString line = QStringLiteral("%1  %2  %3%4\n")
-                                 .arg(c.name, -int(nameWidth))
-                                 .arg(QString::fromStdString(c.device), -int(deviceWidth))
-                                 .arg(c.openable ? QStringLiteral("available") : c.reason, usb);
+        const QString usb = UsbText(c.Usb);
+        const QString line =
+            QStringLiteral("%1  %2  %3%4\n")
+                .arg(QString::fromStdString(c.Name), -int(nameWidth))
+                .arg(QString::fromStdString(c.Device), -int(deviceWidth))
+                .arg(c.Openable ? QStringLiteral("available") : QString::fromStdString(c.Reason),
+                     usb.isEmpty() ? QString() : QStringLiteral("  ") + usb);
         console.Out(line.toUtf8());
     }
     return ExitOk;

@@ -1,10 +1,10 @@
 #include "cli/portlist.h"
 
+#include "serial/portinfo.h"
 #include "serial/serialport.h"
 
 #include <QRegularExpression>
 
-#include <cerrno>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -22,29 +22,6 @@ std::string CanonicalDevice(const std::string& device)
     return ec ? device : canonical.string();
 }
 
-// A stable keyword and a sentence for a failed open, from the OS error it recorded.
-std::pair<QString, QString> DescribeFailure(const serial::SerialError& error)
-{
-    const QString message = QString::fromStdString(error.Message);
-    switch (error.Code) {
-    case EACCES:
-    case EPERM:
-        return {QStringLiteral("permission"), QStringLiteral("permission denied")};
-    case EWOULDBLOCK:
-    case EBUSY:
-        return {QStringLiteral("busy"), QStringLiteral("busy: another program holds it")};
-    case ENOENT:
-        return {QStringLiteral("gone"), QStringLiteral("no such device")};
-    case EIO:
-    case ENXIO:
-    case ENODEV:
-        return {QStringLiteral("gone"), QStringLiteral("no device answers behind it")};
-    default:
-        return {QStringLiteral("failed"),
-                message.isEmpty() ? QStringLiteral("it cannot be opened") : message};
-    }
-}
-
 std::optional<unsigned> ComNumber(const QString& name)
 {
     static const QRegularExpression com(QStringLiteral("^COM([0-9]{1,4})$"),
@@ -59,36 +36,19 @@ std::optional<unsigned> ComNumber(const QString& name)
 QList<PortTarget> OpenablePorts()
 {
     QList<PortTarget> ports;
-    for (const PortCandidate& c : ListPortCandidates())
-        if (c.openable) ports.append({c.name, c.number, c.device});
+    for (const serial::PortCandidate& c : serial::ScanPorts())
+        if (c.Openable) ports.append({QString::fromStdString(c.Name), c.Number, c.Device});
     return ports;
 }
 
 } // namespace
 
-QList<PortCandidate> ListPortCandidates()
-{
-    QList<PortCandidate> candidates;
-    for (unsigned n = 1; n <= HighestPort; ++n) {
-        const std::string device = serial::PortDevice(n);
-        std::error_code ec;
-        if (device.empty() || !fs::exists(device, ec)) continue;
-        PortCandidate c;
-        c.name = QStringLiteral("COM%1").arg(n);
-        c.number = n;
-        c.device = device;
-        const auto backend = serial::CreateSerialBackend();
-        c.openable = backend->Probe(device);
-        if (!c.openable) std::tie(c.problem, c.reason) = DescribeFailure(backend->LastError());
-        candidates.append(c);
-    }
-    return candidates;
-}
-
 QString OpenFailureReason(const std::string& device, const serial::SerialError& error)
 {
-    Q_UNUSED(device);
-    return DescribeFailure(error).second;
+    const serial::PortCandidate found = serial::InspectDevice(device);
+    if (!found.Openable && !found.Reason.empty()) return QString::fromStdString(found.Reason);
+    return error.Message.empty() ? QStringLiteral("it cannot be opened")
+                                 : QString::fromStdString(error.Message);
 }
 
 Targets ResolveTargets(const QStringList& names)

@@ -1,6 +1,6 @@
 #pragma once
-// Which ports there are and which the user means: the candidate ports for `ports` and
-// `-p all`, the reason a device cannot be opened, and the resolution of -p arguments.
+// Which ports the user means: the resolution of -p arguments, and the reason an open failed,
+// both from the serial link's port information.
 #include "cli/portjob.h"
 #include "serial/serialbackend.h"
 
@@ -8,34 +8,17 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
 #include <string>
 
 namespace Cli {
 
-// Highest COM number looked at, as the window's port scan.
-inline constexpr unsigned HighestPort = 255;
-
-// A port that exists, and whether it can be opened now.
-struct PortCandidate
-{
-    QString name; // "COMn"
-    unsigned number = 0;
-    std::string device;
-    bool openable = false;
-    QString problem; // a stable keyword for programs ("busy"); empty when openable
-    QString reason;  // what a person reads; empty when openable
-    QString usbProduct, usbVendorProduct, usbSerial; // empty where unknown
-};
-
-// Every COMn from 1 to HighestPort whose device exists, probed now.
-QList<PortCandidate> ListPortCandidates();
-
-// Why `device` could not be opened, from the failure the open recorded.
+// Why `device` could not be opened: what an inspection of it finds now (who holds it, which
+// group may open it ...), else the failure the open recorded (a refused line setting).
 QString OpenFailureReason(const std::string& device, const serial::SerialError& error);
 
-// The ports named by -p (COMn in any case, a device path, or "all"), each device once.
-// Without names: the one port that can be opened. Errors carry the exit status to use.
+// The ports named by -p (COMn in any case, a device path, or "all" for every port that can be
+// opened), each device once. Without names: the one port that can be opened. Errors carry the
+// exit status to use.
 struct Targets
 {
     QList<PortTarget> ports;

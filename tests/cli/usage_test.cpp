@@ -2,6 +2,8 @@
 // and the port list.
 #include "clifixture.h"
 
+#include <unistd.h>
+
 using namespace clitest;
 
 namespace {
@@ -106,7 +108,9 @@ TEST_F(Usage, PortsListsEachPortWithWhetherItCanBeOpened)
     EXPECT_TRUE(byPort["COM1"]["openable"].toBool());
     EXPECT_TRUE(byPort["COM1"]["reason"].isNull());
     EXPECT_FALSE(byPort["COM2"]["openable"].toBool());
-    EXPECT_FALSE(byPort["COM2"]["reason"].toString().isEmpty());
+    EXPECT_EQ(byPort["COM2"]["problem"].toString(), "held");
+    EXPECT_TRUE(byPort["COM2"]["reason"].toString().startsWith("held by another program"));
+    EXPECT_EQ(byPort["COM2"]["holders"][0]["pid"].toInteger(), ::getpid());
 
     // "all" is the ports that can be opened: the held one is left out.
     const RunResult all = Run({"send", "-p", "all", "--json", "AT"});
