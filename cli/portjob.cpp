@@ -96,8 +96,10 @@ void PortJob::Start()
     const bool opened = target.number > 0 ? Port.Open(target.number, Baud, Parity)
                                           : Port.OpenDevice(target.device, Baud, Parity);
     if (!opened) {
-        const QString reason = OpenFailureReason(target.device, Port.LastError());
+        // A refused setting leaves the device held: release it before asking who holds it.
+        const serial::SerialError error = Port.LastError();
         Port.Close();
+        const QString reason = OpenFailureReason(target.device, error);
         Finish(ExitPortError, QStringLiteral("cannot open: %1").arg(reason));
         return;
     }

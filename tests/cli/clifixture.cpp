@@ -147,6 +147,17 @@ esp8266sim::SimulatedModule& CliTest::StartModule(unsigned com, esp8266sim::Modu
     return *Modules.back();
 }
 
+esp8266sim::SimulatedModule& CliTest::StartModuleWithNetwork(unsigned com, const std::string& ssid,
+                                                             const std::string& password)
+{
+    auto options = Fast();
+    esp8266sim::AccessPoint network;
+    network.ssid = ssid;
+    network.password = password;
+    options.accessPoints = {network};
+    return StartModule(com, options);
+}
+
 void CliTest::Alias(unsigned com, const std::string& device)
 {
     std::error_code ec;

@@ -69,6 +69,9 @@ protected:
     // Starts a simulated module registered as COM<com>; the options may be changed first.
     esp8266sim::SimulatedModule& StartModule(unsigned com,
                                              esp8266sim::ModuleOptions options = Fast());
+    // Starts a simulated module whose only network has this name and password.
+    esp8266sim::SimulatedModule& StartModuleWithNetwork(unsigned com, const std::string& ssid,
+                                                        const std::string& password);
     // Registers any device as COM<com>.
     void Alias(unsigned com, const std::string& device);
     // Runs esp8266at with the arguments; killed after killAfterMs.

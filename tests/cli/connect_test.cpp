@@ -135,12 +135,7 @@ TEST_F(Connect, StopsAtTheFirstFailureAndNamesTheStep)
 
 TEST_F(Connect, EscapesANastyNetworkName)
 {
-    auto options = Fast();
-    esp8266sim::AccessPoint nasty;
-    nasty.ssid = "a\"b,c\\d";
-    nasty.password = ",\"\\";
-    options.accessPoints = {nasty};
-    StartModule(1, options);
+    StartModuleWithNetwork(1, "a\"b,c\\d", ",\"\\");
     const RunResult r = Run({"connect", "-p", "COM1", "--ssid", "a\"b,c\\d", "--password",
                              ",\"\\", "--server", QStringLiteral("127.0.0.1:%1").arg(Server.port())});
     EXPECT_EQ(r.exitStatus, 0) << r.err << r.out;

@@ -79,6 +79,12 @@ TEST_F(Send, PortsThatCannotBeOpenedExitThreeWithTheReason)
     EXPECT_EQ(unmapped.exitStatus, 3);
     EXPECT_NE(unmapped.err.find("COM200"), std::string::npos) << unmapped.err;
 
+    // A speed the line does not take: the device is free, the setting is the reason.
+    StartModule(5);
+    const RunResult speed = Run({"send", "-p", "COM5", "--baud", "12345", "AT"});
+    EXPECT_EQ(speed.exitStatus, 3);
+    EXPECT_NE(speed.err.find("unsupported baud rate 12345"), std::string::npos) << speed.err;
+
     // A port that another program holds is refused, not shared.
     auto& module = StartModule(2);
     Hold(module.slavePath());
@@ -129,15 +135,11 @@ TEST_F(Send, RestartEndsWithReady)
 
 TEST_F(Send, CommandComposesByNameWithEscaping)
 {
-    auto options = Fast();
-    esp8266sim::AccessPoint nasty;
-    nasty.ssid = "Caf\xC3\xA9 \"A,B\" \\ net";
-    nasty.password = "p\"w,\\d";
-    options.accessPoints = {nasty};
-    StartModule(1, options);
+    const std::string ssid = "Caf\xC3\xA9 \"A,B\" \\ net";
+    StartModuleWithNetwork(1, ssid, "p\"w,\\d");
     // A tab pasted into the password cannot be part of it: it is dropped.
     const RunResult r = Run({"command", "-p", "COM1", "--json", "at+cwjap", "--ssid",
-                             QString::fromUtf8(nasty.ssid.c_str()), "--password",
+                             QString::fromStdString(ssid), "--password",
                              "p\"w,\\\td"});
     EXPECT_EQ(r.exitStatus, 0) << r.err << r.out;
     const auto objects = r.JsonLines();
