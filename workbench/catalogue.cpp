@@ -97,6 +97,35 @@ std::optional<CommandPanel> CommandPanelFor(int commandIndex)
     return panel;
 }
 
+int CommandIndexByName(QStringView name)
+{
+    const QString wanted = name.trimmed().toString().toUpper();
+    const QString bare = wanted.startsWith(QLatin1String("AT+")) ? wanted.mid(3) : wanted;
+    if (bare.isEmpty()) return -1;
+    for (int k = 0; k < CommandCount; ++k) {
+        const QString command = QString::fromLatin1(commandRows[std::size_t(k)].command);
+        if (command == wanted || command == QLatin1String("AT+") + bare) return k;
+    }
+    return -1;
+}
+
+int ChoiceIndexByName(int commandIndex, QStringView choice)
+{
+    const auto panel = CommandPanelFor(commandIndex);
+    if (!panel) return -1;
+    const QString wanted = choice.trimmed().toString();
+    bool isNumber = false;
+    const int number = wanted.toInt(&isNumber);
+    if (isNumber) return number >= 1 && number <= panel->choices.size() ? number - 1 : -1;
+    // The full-width comma is hard to type; an ASCII comma stands for it.
+    const auto folded = [](QString text) {
+        return text.replace(QChar(0xFF0C), QLatin1Char(',')).toCaseFolded();
+    };
+    for (int p = 0; p < panel->choices.size(); ++p)
+        if (folded(panel->choices[p]) == folded(wanted)) return p;
+    return -1;
+}
+
 QString ConnectionPagePrompt()
 {
     return QString::fromUtf8("Before enter Connection configuration" FULLWIDTH_COMMA

@@ -4,6 +4,7 @@
 // prompt line. Plain data; the window applies it.
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <optional>
 
 namespace Workbench {
@@ -54,6 +55,15 @@ QStringList CommandCatalogue();
 // The panel row of a catalogue index; empty for an index outside 0..17, where the refresh
 // only empties the parameter list and leaves everything else alone.
 std::optional<CommandPanel> CommandPanelFor(int commandIndex);
+
+// The catalogue index of a command named with or without its "AT+" prefix, in any case
+// ("CWJAP", "AT+CWJAP", "at+cwjap"); -1 when no entry has that name.
+int CommandIndexByName(QStringView name);
+
+// The parameter choice (0-based, as the parameter list counts) of a command, named by its
+// 1-based number or by its text in any case, an ASCII comma standing for the full-width one;
+// -1 when none matches.
+int ChoiceIndexByName(int commandIndex, QStringView choice);
 
 // Prompt line shown while the "Connection configuration" page is active.
 QString ConnectionPagePrompt();

@@ -10,10 +10,11 @@ namespace {
 
 const QByteArray crlf = QByteArrayLiteral("\r\n");
 
-QString withoutLineBreaks(QString field)
+// C0 controls (CR and LF among them) and DEL cannot be part of a valid parameter: a line
+// break would end the command early, and TAB, ESC, NUL and the rest only confuse the module.
+QString withoutControlCharacters(QString field)
 {
-    field.remove(QLatin1Char('\r'));
-    field.remove(QLatin1Char('\n'));
+    field.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
     return field;
 }
 
@@ -48,7 +49,7 @@ QByteArray QuotedParameter(const QString& field)
 
 QByteArray PlainParameter(const QString& field)
 {
-    return withoutLineBreaks(field).toUtf8();
+    return withoutControlCharacters(field).toUtf8();
 }
 
 QByteArray JoinAccessPointCommand(const QString& ssid, const QString& pwd)
@@ -107,7 +108,7 @@ std::optional<QByteArray> ComposeCommand(int commandIndex, int choiceIndex,
         if (p == 0) return line("AT+CIPSERVER=0");
         if (p == 1) {
             // No trimming: a lone space still counts as a port. A field holding nothing but
-            // line breaks counts as empty, since none of it would be sent.
+            // control characters counts as empty, since none of it would be sent.
             const QByteArray port = PlainParameter(fields.user);
             if (port.isEmpty()) return line("AT+CIPSERVER=1");
             return line("AT+CIPSERVER=1," + port);
@@ -122,6 +123,17 @@ std::optional<QByteArray> ComposeCommand(int commandIndex, int choiceIndex,
     default:
         return std::nullopt;
     }
+}
+
+FieldsUsed CommandFieldsUsed(int commandIndex, int choiceIndex)
+{
+    // A field is used when filling it changes the text: the composition is the only table.
+    const auto bare = ComposeCommand(commandIndex, choiceIndex, {});
+    const QString x = QStringLiteral("x");
+    const auto differs = [&](const CommandFields& fields) {
+        return bare && ComposeCommand(commandIndex, choiceIndex, fields) != bare;
+    };
+    return {differs({x, {}, {}}), differs({{}, x, {}}), differs({{}, {}, x})};
 }
 
 QStringList SendLogLines(const QByteArray& command)

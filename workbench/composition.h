@@ -21,6 +21,15 @@ struct CommandFields
 std::optional<QByteArray> ComposeCommand(int commandIndex, int choiceIndex,
                                          const CommandFields& fields);
 
+// Which of the three fields choice choiceIndex of command commandIndex puts into its text.
+struct FieldsUsed
+{
+    bool pwd = false;
+    bool ssid = false;
+    bool user = false;
+};
+FieldsUsed CommandFieldsUsed(int commandIndex, int choiceIndex);
+
 // Join an access point: AT+CWJAP with the SSID and password quoted.
 QByteArray JoinAccessPointCommand(const QString& ssid, const QString& pwd);
 
@@ -28,10 +37,12 @@ QByteArray JoinAccessPointCommand(const QString& ssid, const QString& pwd);
 QByteArray StartConnectionCommand(const QString& protocol, const QString& address,
                                   const QString& port);
 
-// A field text placed between quotes: CR and LF removed, '"', ',' and '\' backslash-escaped.
+// A field text placed between quotes: control characters removed, '"', ',' and '\'
+// backslash-escaped.
 QByteArray QuotedParameter(const QString& field);
 
-// A field text placed without quotes: CR and LF removed, everything else as typed.
+// A field text placed without quotes: control characters (C0 and DEL) removed, everything
+// else as typed.
 QByteArray PlainParameter(const QString& field);
 
 // The three bytes that take the module out of transparent transmission; no line break.

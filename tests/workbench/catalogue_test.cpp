@@ -132,3 +132,35 @@ TEST(PagePrompts, UseTheFullWidthCommaWhereTheTextHasOne)
     EXPECT_FALSE(CommandPanelFor(4)->choices[1].contains(QLatin1Char(',')));
     EXPECT_EQ(ContactPagePrompt(), "Contact us");
 }
+
+TEST(CommandByName, AcceptsEveryCatalogueNameWithOrWithoutItsPrefixInAnyCase)
+{
+    const QStringList catalogue = CommandCatalogue();
+    for (int k = 0; k < CommandCount; ++k) {
+        const QString name = catalogue[k];
+        EXPECT_EQ(CommandIndexByName(name), k);
+        EXPECT_EQ(CommandIndexByName(name.toLower()), k);
+        if (name.startsWith("AT+")) {
+            EXPECT_EQ(CommandIndexByName(name.mid(3).toLower()), k);
+        }
+    }
+    EXPECT_EQ(CommandIndexByName(u" cwjap "), CmdCWJAP);
+    // "CIPSTA" is not a prefix match for AT+CIPSTART or AT+CIPSTATUS.
+    for (const char* unknown : {"", "AT+", "CIPSTA", "AT+CWJAPX", "+CWJAP", "ATCWJAP", "GMR?"})
+        EXPECT_EQ(CommandIndexByName(QString::fromLatin1(unknown)), -1) << unknown;
+}
+
+TEST(ChoiceByName, TakesTheOneBasedNumberOrTheText)
+{
+    EXPECT_EQ(ChoiceIndexByName(CmdCWMODE, u"1"), 0);
+    EXPECT_EQ(ChoiceIndexByName(CmdCWMODE, u"4"), 3);
+    EXPECT_EQ(ChoiceIndexByName(CmdCWMODE, u"set ap model"), 2);
+    EXPECT_EQ(ChoiceIndexByName(CmdCIPSTART, u"udp"), 1);
+    // The full-width comma may be typed as an ASCII one.
+    EXPECT_EQ(ChoiceIndexByName(CmdCWJAP, u"username,password"), 1);
+    EXPECT_EQ(ChoiceIndexByName(CmdCWJAP, QString::fromUtf8("Username，Password")), 1);
+    for (const char* wrong : {"0", "5", "-1", "", "Set AP", "x"})
+        EXPECT_EQ(ChoiceIndexByName(CmdCWMODE, QString::fromLatin1(wrong)), -1) << wrong;
+    EXPECT_EQ(ChoiceIndexByName(CmdGMR, u"1"), -1);
+    EXPECT_EQ(ChoiceIndexByName(-1, u"1"), -1);
+}

@@ -132,6 +132,33 @@ TEST(ComposeCommand, NoFieldCanBreakTheLine)
               QByteArray("AT+CIPSERVER=1\r\n"));
 }
 
+TEST(ComposeCommand, NoControlCharacterReachesTheLine)
+{
+    // Every C0 control and DEL, pasted between the letters of each field.
+    QString pasted = QStringLiteral("a");
+    for (char16_t c = 0; c < 0x20; ++c)
+        pasted += QChar(c);
+    pasted += QChar(0x7F) + QStringLiteral("b");
+    const CommandFields all{pasted, pasted, pasted};
+    for (auto [k, p] : std::vector<std::pair<int, int>>{{4, 1}, {10, 0}, {15, 1}, {17, 1}}) {
+        const auto sent = ComposeCommand(k, p, all);
+        ASSERT_TRUE(sent.has_value());
+        const QByteArray body = sent->chopped(2);
+        EXPECT_TRUE(sent->endsWith("\r\n"));
+        for (char c : body)
+            EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                << "control byte " << int(c) << " in " << sent->toStdString();
+        EXPECT_TRUE(body.contains("ab")) << sent->toStdString();
+    }
+    EXPECT_EQ(JoinAccessPointCommand(QStringLiteral("Home\tNet"), QString(QChar(0)) + "pw\x1B"),
+              QByteArray("AT+CWJAP=\"HomeNet\",\"pw\"\r\n"));
+    // Printable text beyond ASCII, C1 range included, is not a control of the AT line.
+    EXPECT_EQ(PlainParameter(QString(QChar(0x85)) + QChar(0xA0)), QByteArray("\xC2\x85\xC2\xA0"));
+    // A user field of nothing but controls carries nothing: no dangling comma.
+    EXPECT_EQ(ComposeCommand(15, 1, {{}, {}, QStringLiteral("\t\x1B")}),
+              QByteArray("AT+CIPSERVER=1\r\n"));
+}
+
 TEST(ComposeCommand, NonAsciiFieldsGoOutAsUtf8)
 {
     const CommandFields wide{QString::fromUtf8("密码"), QString::fromUtf8("café"), {}};
@@ -146,4 +173,20 @@ TEST(SendLog, ShowsOnePrefixedLineWithoutTheLineBreak)
     EXPECT_EQ(QByteArray(ExitCommand), QByteArray("\x2B\x2B\x2B"));
     EXPECT_EQ(SendLogLines(QByteArray("AT+CWJAP=\"caf\xC3\xA9\",\"\"\r\n")),
               QStringList{QString::fromUtf8("Send--> AT+CWJAP=\"café\",\"\"")});
+}
+
+TEST(ComposeCommand, TellsWhichFieldsAChoiceUses)
+{
+    const auto uses = [](int k, int p) {
+        const FieldsUsed f = CommandFieldsUsed(k, p);
+        return std::string(f.ssid ? "s" : "") + (f.pwd ? "p" : "") + (f.user ? "u" : "");
+    };
+    EXPECT_EQ(uses(4, 0), "");
+    EXPECT_EQ(uses(4, 1), "sp");
+    EXPECT_EQ(uses(10, 0), "sp");
+    EXPECT_EQ(uses(15, 0), "");
+    EXPECT_EQ(uses(15, 1), "u");
+    EXPECT_EQ(uses(17, 1), "u");
+    EXPECT_EQ(uses(0, -1), "");
+    EXPECT_EQ(uses(3, -1), ""); // nothing to send, nothing used
 }

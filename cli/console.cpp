@@ -1,0 +1,148 @@
+#include "cli/console.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace Cli {
+namespace {
+
+int TerminalColumns(std::FILE* file)
+{
+    winsize size{};
+    if (::ioctl(::fileno(file), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+QJsonValue TextOrNull(const QString& text)
+{
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+// Text from the module on the terminal of standard error: a control character in it could
+// move the cursor or change the screen, so each stands as U+FFFD.
+QString Printable(QString text)
+{
+    for (QChar& c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QChar(0xFFFD);
+    return text;
+}
+
+} // namespace
+
+QByteArray AnswerText(const QByteArray& answer)
+{
+    return QString::fromUtf8(answer).toUtf8();
+}
+
+QByteArray PrefixedLines(const QByteArray& text, const QByteArray& prefix)
+{
+    QByteArray out;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = text.indexOf('\n', start);
+        end = end < 0 ? text.size() : end + 1;
+        out += prefix + text.mid(start, end - start);
+        if (!out.endsWith('\n')) out += '\n';
+        start = end;
+    }
+    return out;
+}
+
+QByteArray OutcomeJson(const PortOutcome& outcome)
+{
+    QJsonArray lines;
+    for (const LineResult& line : outcome.lines) {
+        QJsonObject entry;
+        if (!line.step.isEmpty()) entry[QStringLiteral("step")] = line.step;
+        entry[QStringLiteral("sent")] = QString::fromUtf8(line.sent);
+        entry[QStringLiteral("answer")] = QString::fromUtf8(line.answer);
+        entry[QStringLiteral("final")] = TextOrNull(line.final);
+        entry[QStringLiteral("ok")] = line.ok;
+        entry[QStringLiteral("timed_out")] = line.timedOut;
+        lines.append(entry);
+    }
+    QJsonObject object;
+    object[QStringLiteral("port")] = outcome.target.name;
+    object[QStringLiteral("device")] = QString::fromStdString(outcome.target.device);
+    object[QStringLiteral("ok")] = outcome.exitStatus == ExitOk;
+    object[QStringLiteral("exit_status")] = outcome.exitStatus;
+    object[QStringLiteral("error")] = TextOrNull(outcome.error);
+    object[QStringLiteral("lines")] = lines;
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+Console::Console(std::FILE* out, std::FILE* err, bool progress)
+    : OutFile(out), ErrFile(err), ShowProgress(progress)
+{
+}
+
+Console::~Console()
+{
+    EndProgress();
+}
+
+void Console::Out(const QByteArray& bytes)
+{
+    if (bytes.isEmpty()) return;
+    EraseProgress();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), OutFile);
+    std::fflush(OutFile);
+    DrawProgress();
+}
+
+void Console::Err(const QString& line)
+{
+    EraseProgress();
+    const QByteArray bytes = Printable(line).toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), ErrFile);
+    std::fflush(ErrFile);
+    DrawProgress();
+}
+
+void Console::SetProgress(int row, const QString& text)
+{
+    if (!ShowProgress || row < 0) return;
+    while (Rows.size() <= row)
+        Rows.append(QString());
+    const QString shown = Printable(text);
+    if (Rows[row] == shown) return;
+    Rows[row] = shown;
+    EraseProgress();
+    DrawProgress();
+}
+
+void Console::EndProgress()
+{
+    EraseProgress();
+    Rows.clear();
+    ShowProgress = false;
+}
+
+void Console::EraseProgress()
+{
+    if (!Drawn) return;
+    // Back to the first progress line, then clear to the end of the screen.
+    std::fprintf(ErrFile, "\r\x1b[%dA\x1b[J", int(Rows.size()));
+    std::fflush(ErrFile);
+    Drawn = false;
+}
+
+void Console::DrawProgress()
+{
+    if (!ShowProgress || Rows.isEmpty() || Drawn) return;
+    // A line that wraps would throw off the count of lines to go back over.
+    const int width = std::max(10, TerminalColumns(ErrFile) - 1);
+    QByteArray block;
+    for (const QString& row : Rows)
+        block += (row.size() > width ? row.left(width - 3) + QStringLiteral("...") : row).toUtf8() +
+                 '\n';
+    std::fwrite(block.constData(), 1, std::size_t(block.size()), ErrFile);
+    std::fflush(ErrFile);
+    Drawn = true;
+}
+
+} // namespace Cli

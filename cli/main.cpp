@@ -1,0 +1,200 @@
+// esp8266at: the ESP8266 configurator's serial link and AT command workbench on the command
+// line, for scripts and job runners, on one port or on many at once.
+#include "cli/console.h"
+#include "cli/options.h"
+#include "cli/portjob.h"
+#include "cli/portlist.h"
+#include "serial/portinfo.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include <unistd.h>
+
+using namespace Cli;
+
+namespace {
+
+int UsageError(Console& console, const QString& message, Subcommand in)
+{
+    console.Err(QStringLiteral("esp8266at: ") + message);
+    const QString help = in == Subcommand::None
+                             ? QStringLiteral("esp8266at --help")
+                             : QStringLiteral("esp8266at %1 --help").arg(SubcommandName(in));
+    console.Err(QStringLiteral("Try '%1' for more information.").arg(help));
+    return ExitUsage;
+}
+
+QJsonValue TextOrNull(const std::string& text)
+{
+    return text.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(QString::fromStdString(text));
+}
+
+QByteArray PortsJson(const serial::PortCandidate& c)
+{
+    QJsonObject o;
+    o[QStringLiteral("port")] = TextOrNull(c.Name);
+    o[QStringLiteral("device")] = QString::fromStdString(c.Device);
+    o[QStringLiteral("resolved")] = TextOrNull(c.Resolved);
+    o[QStringLiteral("usb_product")] = TextOrNull(c.Usb.Product);
+    o[QStringLiteral("usb_manufacturer")] = TextOrNull(c.Usb.Manufacturer);
+    o[QStringLiteral("usb_id")] = TextOrNull(c.Usb.VendorProduct());
+    o[QStringLiteral("usb_serial")] = TextOrNull(c.Usb.SerialNumber);
+    o[QStringLiteral("openable")] = c.Openable;
+    o[QStringLiteral("problem")] =
+        c.Openable ? QJsonValue(QJsonValue::Null)
+                   : QJsonValue(QString::fromLatin1(serial::PortProblemKeyword(c.Problem)));
+    o[QStringLiteral("reason")] = TextOrNull(c.Openable ? std::string() : c.Reason);
+    QJsonArray holders;
+    for (const serial::PortHolder& h : c.Holders)
+        holders.append(QJsonObject{{QStringLiteral("pid"), qint64(h.Pid)},
+                                   {QStringLiteral("program"), TextOrNull(h.Program)}});
+    o[QStringLiteral("holders")] = holders;
+    return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+}
+
+// The USB adapter in a few words: "CP2102 (Silicon Labs, 10c4:ea60, serial 0001)".
+QString UsbText(const serial::UsbDetails& usb)
+{
+    if (!usb.Known()) return {};
+    QStringList details;
+    if (!usb.Manufacturer.empty()) details.append(QString::fromStdString(usb.Manufacturer));
+    if (usb.HasIds) details.append(QString::fromStdString(usb.VendorProduct()));
+    if (!usb.SerialNumber.empty())
+        details.append(QStringLiteral("serial ") + QString::fromStdString(usb.SerialNumber));
+    QString text = QString::fromStdString(usb.Product);
+    if (!details.isEmpty())
+        text += (text.isEmpty() ? QStringLiteral("(%1)") : QStringLiteral(" (%1)"))
+                    .arg(details.join(QStringLiteral(", ")));
+    return text;
+}
+
+int ListPorts(Console& console, bool json)
+{
+    const std::vector<serial::PortCandidate> candidates = serial::ScanPorts();
+    if (candidates.empty() && !json) console.Err(QStringLiteral("esp8266at: no serial ports"));
+    qsizetype nameWidth = 0, deviceWidth = 0;
+    for (const serial::PortCandidate& c : candidates) {
+        nameWidth = std::max(nameWidth, qsizetype(c.Name.size()));
+        deviceWidth = std::max(deviceWidth, qsizetype(c.Device.size()));
+    }
+    for (const serial::PortCandidate& c : candidates) {
+        if (json) {
+            console.Out(PortsJson(c));
+            continue;
+        }
+        const QString usb = UsbText(c.Usb);
+        const QString line =
+            QStringLiteral("%1  %2  %3%4\n")
+                .arg(QString::fromStdString(c.Name), -int(nameWidth))
+                .arg(QString::fromStdString(c.Device), -int(deviceWidth))
+                .arg(c.Openable ? QStringLiteral("available") : QString::fromStdString(c.Reason),
+                     usb.isEmpty() ? QString() : QStringLiteral("  ") + usb);
+        console.Out(line.toUtf8());
+    }
+    return ExitOk;
+}
+
+// Runs the steps on every port at once in one event loop; each port has its own reader
+// thread, so a slow module holds up nobody but itself.
+int RunOnPorts(QCoreApplication& app, Console& console, const Options& options)
+{
+    const Targets targets = ResolveTargets(options.ports);
+    if (!targets.error.isEmpty()) {
+        if (targets.exitStatus == ExitUsage)
+            return UsageError(console, targets.error, options.subcommand);
+        console.Err(QStringLiteral("esp8266at: ") + targets.error);
+        return targets.exitStatus;
+    }
+    const bool several = targets.ports.size() > 1;
+    std::vector<std::unique_ptr<PortJob>> jobs;
+    int finished = 0;
+    for (const PortTarget& target : targets.ports) {
+        const int row = int(jobs.size());
+        auto job = std::make_unique<PortJob>(target, options.baud, options.parity, options.steps);
+        PortJob* raw = job.get();
+        const QString name = target.name;
+        QObject::connect(raw, &PortJob::ProgressChanged, [&console, raw, row, name] {
+            console.SetProgress(row, name + QStringLiteral(": ") + raw->ProgressText());
+        });
+        if (!options.json)
+            QObject::connect(raw, &PortJob::LineDone, [&console, raw, several, name](int i) {
+                QByteArray text = AnswerText(raw->Outcome().lines[i].answer);
+                if (several)
+                    text = PrefixedLines(text, name.toUtf8() + ": ");
+                else if (!text.isEmpty() && !text.endsWith('\n'))
+                    text += '\n'; // the next output starts on a line of its own
+                console.Out(text);
+            });
+        QObject::connect(raw, &PortJob::Finished, [&, raw] {
+            if (options.json) console.Out(OutcomeJson(raw->Outcome()) + '\n');
+            if (++finished == int(jobs.size())) app.quit();
+        });
+        jobs.push_back(std::move(job));
+    }
+    for (const auto& job : jobs)
+        job->Start();
+    if (finished < int(jobs.size())) app.exec();
+    console.EndProgress();
+
+    int status = ExitOk;
+    int succeeded = 0;
+    for (const auto& job : jobs) {
+        const PortOutcome& outcome = job->Outcome();
+        // When ports differ, the most serious status wins: 3 over 2 over 1 over 0.
+        status = std::max(status, outcome.exitStatus);
+        if (outcome.exitStatus == ExitOk) {
+            ++succeeded;
+            if (several) console.Err(QStringLiteral("esp8266at: %1: ok").arg(outcome.target.name));
+            continue;
+        }
+        QString where = outcome.target.name;
+        if (QString::fromStdString(outcome.target.device) != outcome.target.name)
+            where += QStringLiteral(" (%1)").arg(QString::fromStdString(outcome.target.device));
+        console.Err(QStringLiteral("esp8266at: %1: %2").arg(where, outcome.error));
+    }
+    if (several)
+        console.Err(QStringLiteral("esp8266at: %1 of %2 ports succeeded")
+                        .arg(succeeded)
+                        .arg(jobs.size()));
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    Console console(stdout, stderr, ::isatty(STDERR_FILENO) == 1);
+    const ParseResult parsed = ParseArguments(app.arguments().mid(1));
+    if (!parsed.options) return UsageError(console, parsed.error, parsed.errorIn);
+    const Options& options = *parsed.options;
+    switch (options.subcommand) {
+    case Subcommand::Help:
+        console.Out(HelpText(options.helpFor).toUtf8());
+        return ExitOk;
+    case Subcommand::Version:
+        console.Out(QByteArrayLiteral("esp8266at " ESP_VERSION "\n"));
+        return ExitOk;
+    case Subcommand::Ports:
+        return ListPorts(console, options.json);
+    case Subcommand::Command:
+        if (options.listCatalogue) {
+            console.Out(CatalogueListing().toUtf8());
+            return ExitOk;
+        }
+        return RunOnPorts(app, console, options);
+    case Subcommand::Send:
+    case Subcommand::Connect:
+        return RunOnPorts(app, console, options);
+    case Subcommand::None:
+        break;
+    }
+    return UsageError(console, QStringLiteral("a subcommand is needed"), Subcommand::None);
+}

@@ -1,0 +1,69 @@
+#pragma once
+// The command line of esp8266at: which subcommand, on which ports, with which line settings,
+// and what to send. Parsing is pure, so every usage error is a value, not an exit.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace Cli {
+
+// Exit statuses, documented in --help, the man page and the README.
+enum ExitStatus : int {
+    ExitOk = 0,
+    ExitFailed = 1,    // the module answered ERROR/FAIL, or a step failed
+    ExitNoAnswer = 2,  // no final answer within the time-out
+    ExitPortError = 3, // a port could not be opened (or was lost)
+    ExitUsage = 64,    // bad usage
+};
+
+enum class Subcommand { None, Help, Version, Ports, Send, Command, Connect };
+
+// One command to send and how long its answer may take.
+struct Step
+{
+    QString name;       // what the step does, for reports ("join"); empty for plain lines
+    QByteArray command; // the bytes written, CR LF included ("+++" alone has none)
+    int timeoutMs = 0;
+};
+
+struct Options
+{
+    Subcommand subcommand = Subcommand::None;
+    Subcommand helpFor = Subcommand::None; // with Help: the subcommand asked about
+    QStringList ports;                     // as given to -p; "all" for every port
+    int baud = 115200;
+    int parity = 0; // 0 none, 1 odd, 2 even
+    int timeoutMs = 10'000;
+    bool json = false;
+    bool listCatalogue = false; // command --list
+    QList<Step> steps;          // send, command, connect
+};
+
+// What parsing gives: options, or the message of a usage error (with the subcommand whose
+// help the hint should name).
+struct ParseResult
+{
+    std::optional<Options> options;
+    QString error;
+    Subcommand errorIn = Subcommand::None;
+};
+
+// The time the join may take in the connection sequence: real joins take several seconds.
+inline constexpr int JoinTimeoutMs = 20'000;
+
+// Parses the arguments after the program name.
+ParseResult ParseArguments(const QStringList& arguments);
+
+// The text of `esp8266at help [subcommand]`.
+QString HelpText(Subcommand subcommand);
+
+// The subcommand's name as typed ("send"); "esp8266at" for None.
+QString SubcommandName(Subcommand subcommand);
+
+// The catalogue as `command --list` prints it.
+QString CatalogueListing();
+
+} // namespace Cli

@@ -1,0 +1,104 @@
+#include "cli/portlist.h"
+
+#include "serial/portinfo.h"
+#include "serial/serialport.h"
+
+#include <QRegularExpression>
+
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace Cli {
+namespace {
+
+// The device a name stands for, links followed, so that two names of one device count once.
+std::string CanonicalDevice(const std::string& device)
+{
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(device, ec);
+    return ec ? device : canonical.string();
+}
+
+std::optional<unsigned> ComNumber(const QString& name)
+{
+    static const QRegularExpression com(QStringLiteral("^COM([0-9]{1,4})$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const auto match = com.match(name);
+    if (!match.hasMatch()) return std::nullopt;
+    const unsigned n = match.captured(1).toUInt();
+    if (n == 0) return std::nullopt;
+    return n;
+}
+
+QList<PortTarget> OpenablePorts()
+{
+    QList<PortTarget> ports;
+    for (const serial::PortCandidate& c : serial::ScanPorts())
+        if (c.Openable) ports.append({QString::fromStdString(c.Name), c.Number, c.Device});
+    return ports;
+}
+
+} // namespace
+
+QString OpenFailureReason(const std::string& device, const serial::SerialError& error)
+{
+    const serial::PortCandidate found = serial::InspectDevice(device);
+    if (!found.Openable && !found.Reason.empty()) return QString::fromStdString(found.Reason);
+    return error.Message.empty() ? QStringLiteral("it cannot be opened")
+                                 : QString::fromStdString(error.Message);
+}
+
+Targets ResolveTargets(const QStringList& names)
+{
+    Targets out;
+    const auto fail = [&](int status, const QString& message) {
+        out.ports.clear();
+        out.exitStatus = status;
+        out.error = message;
+        return out;
+    };
+    if (names.isEmpty()) {
+        out.ports = OpenablePorts();
+        if (out.ports.isEmpty())
+            return fail(ExitPortError,
+                        QStringLiteral("no port can be opened (esp8266at ports lists them)"));
+        if (out.ports.size() > 1) {
+            QStringList found;
+            for (const PortTarget& p : out.ports)
+                found.append(p.name);
+            return fail(ExitUsage, QStringLiteral("several ports can be opened (%1): choose with "
+                                                  "-p PORT, or -p all")
+                                       .arg(found.join(QStringLiteral(", "))));
+        }
+        return out;
+    }
+    std::set<std::string> seen;
+    const auto add = [&](const PortTarget& target) {
+        if (seen.insert(CanonicalDevice(target.device)).second) out.ports.append(target);
+    };
+    for (const QString& name : names) {
+        if (name.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0) {
+            const QList<PortTarget> all = OpenablePorts();
+            if (all.isEmpty())
+                return fail(ExitPortError,
+                            QStringLiteral("no port can be opened (esp8266at ports lists them)"));
+            for (const PortTarget& p : all)
+                add(p);
+        } else if (const auto n = ComNumber(name)) {
+            const std::string device = serial::PortDevice(*n);
+            if (device.empty())
+                return fail(ExitPortError, QStringLiteral("%1: no device stands for it (see the "
+                                                          "port alias folder)")
+                                               .arg(name.toUpper()));
+            add({QStringLiteral("COM%1").arg(*n), *n, device});
+        } else {
+            add({name, 0, name.toStdString()});
+        }
+    }
+    return out;
+}
+
+} // namespace Cli

@@ -1,0 +1,30 @@
+#pragma once
+// Which ports the user means: the resolution of -p arguments, and the reason an open failed,
+// both from the serial link's port information.
+#include "cli/portjob.h"
+#include "serial/serialbackend.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <string>
+
+namespace Cli {
+
+// Why `device` could not be opened: what an inspection of it finds now (who holds it, which
+// group may open it ...), else the failure the open recorded (a refused line setting).
+QString OpenFailureReason(const std::string& device, const serial::SerialError& error);
+
+// The ports named by -p (COMn in any case, a device path, or "all" for every port that can be
+// opened), each device once. Without names: the one port that can be opened. Errors carry the
+// exit status to use.
+struct Targets
+{
+    QList<PortTarget> ports;
+    QString error;
+    int exitStatus = 0;
+};
+Targets ResolveTargets(const QStringList& names);
+
+} // namespace Cli

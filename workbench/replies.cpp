@@ -1,0 +1,108 @@
+#include "workbench/replies.h"
+
+#include <array>
+#include <utility>
+
+namespace Workbench {
+namespace {
+
+constexpr std::array<std::pair<FinalResult, const char*>, 6> finalLines{{
+    {FinalResult::Ok, "OK"},
+    {FinalResult::Error, "ERROR"},
+    {FinalResult::Fail, "FAIL"},
+    {FinalResult::SendOk, "SEND OK"},
+    {FinalResult::SendFail, "SEND FAIL"},
+    {FinalResult::Ready, "ready"},
+}};
+
+QByteArrayView withoutLineEnd(QByteArrayView line)
+{
+    while (!line.isEmpty() && (line.back() == '\r' || line.back() == '\n'))
+        line.chop(1);
+    return line;
+}
+
+// Restarting commands: the module says OK, restarts, and says ready when it listens again.
+bool isRestartCommand(QByteArrayView command)
+{
+    const QByteArray name = command.toByteArray().trimmed().toUpper();
+    return name == "AT+RST" || name == "AT+RESTORE";
+}
+
+} // namespace
+
+FinalResult FinalResultOfLine(QByteArrayView line)
+{
+    line = withoutLineEnd(line);
+    for (const auto& [result, text] : finalLines)
+        if (line == QByteArrayView(text)) return result;
+    return FinalResult::None;
+}
+
+QString FinalResultText(FinalResult result)
+{
+    for (const auto& [r, text] : finalLines)
+        if (r == result) return QString::fromLatin1(text);
+    return {};
+}
+
+bool FinalResultSucceeded(FinalResult result, bool restartCommand)
+{
+    switch (result) {
+    case FinalResult::Ok:
+    case FinalResult::SendOk:
+        return true;
+    case FinalResult::Ready:
+        return restartCommand;
+    case FinalResult::None:
+    case FinalResult::Error:
+    case FinalResult::Fail:
+    case FinalResult::SendFail:
+        return false;
+    }
+    return false;
+}
+
+ReplyReader::ReplyReader(const QByteArray& command)
+    : Echo(withoutLineEnd(command).toByteArray()), Restart(isRestartCommand(command)),
+      EchoPending(!Echo.isEmpty())
+{
+}
+
+bool ReplyReader::Feed(QByteArrayView chunk)
+{
+    if (Complete()) {
+        After.append(chunk);
+        return true;
+    }
+    // Lines end at LF (the module ends every line with CR LF); CRs before it are dropped when
+    // the line is judged. The answer ends right after the final line's LF.
+    for (qsizetype i = 0; i < chunk.size(); ++i) {
+        Received.append(chunk[i]);
+        if (chunk[i] != '\n') continue;
+        EndLine(Received.size());
+        if (Complete()) {
+            After.append(chunk.sliced(i + 1));
+            return true;
+        }
+    }
+    return false;
+}
+
+void ReplyReader::EndLine(qsizetype end)
+{
+    const QByteArrayView line =
+        withoutLineEnd(QByteArrayView(Received).sliced(LineStart, end - LineStart));
+    LineStart = end;
+    if (line.isEmpty()) return;
+    if (EchoPending) {
+        EchoPending = false;
+        if (line == QByteArrayView(Echo)) return;
+    }
+    const FinalResult result = FinalResultOfLine(line);
+    // A restart's OK only says that the restart begins.
+    if (result == FinalResult::Ok && Restart) return;
+    Result = result;
+}
+
+} // namespace Workbench
