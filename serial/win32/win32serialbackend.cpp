@@ -18,6 +18,8 @@ std::string PortDevice(unsigned n)
 
 namespace {
 
+constexpr unsigned EmptyWakesBeforePause = 3;
+constexpr DWORD MaxEmptyWakePauseMs = 50;
 constexpr DWORD CommEvents = EV_RXCHAR | EV_CTS | EV_RLSD | EV_BREAK; // 0x69
 constexpr DWORD PurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 constexpr DWORD ReadCompletionMs = 1000;
@@ -131,6 +133,7 @@ bool Win32SerialBackend::Probe(const std::string& device)
 bool Win32SerialBackend::OpenDevice(const std::string& device)
 {
     CloseDevice();
+    EmptyWakes = 0;
     PortHandle = OpenHandle(device);
     if (Valid(PortHandle)) return true;
     PortHandle = nullptr;
@@ -228,7 +231,17 @@ WaitResult Win32SerialBackend::WaitForInput()
         if (!ClearCommError(PortHandle, &errors, &status)) {
             return FailWait("ClearCommError");
         }
-        if (status.cbInQue > 0) return WaitResult::Readable;
+        if (status.cbInQue > 0) {
+            EmptyWakes = 0;
+            return WaitResult::Readable;
+        }
+        if (++EmptyWakes > EmptyWakesBeforePause) {
+            // Never spin on a wait that ends at once: pause (still seeing the stop) before the
+            // next one. A healthy line rarely gets here; its bytes then wait at most the pause.
+            const DWORD pauseMs = std::min<DWORD>(MaxEmptyWakePauseMs,
+                                                  5 * (EmptyWakes - EmptyWakesBeforePause));
+            if (WaitForSingleObject(StopEvent, pauseMs) == WAIT_OBJECT_0) return WaitResult::Stopped;
+        }
         // Sleep until the driver reports a character (or a line event) or the stop arrives.
         DWORD mask = 0;
         ResetEvent(WaitOverlapped.hEvent);

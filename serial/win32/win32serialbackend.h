@@ -54,6 +54,9 @@ private:
     HANDLE StopEvent = nullptr;
     HANDLE PortHandle = nullptr;
     DWORD WaitMask = 0;
+    // Waits in a row that ended with nothing queued; a driver that keeps ending them (a line
+    // whose far end has gone, under some emulations) is waited on with a growing pause.
+    unsigned EmptyWakes = 0;
 };
 
 } // namespace serial

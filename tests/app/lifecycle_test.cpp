@@ -19,10 +19,8 @@ protected:
     void PullCable()
     {
         Line->HangUp();
-        QDeadlineTimer deadline(2000);
-        while (Form().Port->IsOpen() && !deadline.hasExpired())
-            QThread::msleep(5);
-        Tick(10);
+        // The port reports the loss with a posted event, which the window handles in its loop.
+        RunEventsUntil([&] { return Form().suiStatusBar1->PanelText(0) == "Closed"; });
         ASSERT_EQ(Form().suiStatusBar1->PanelText(0), "Closed");
     }
     // The list's items that only an alias or a path can stand for (COM129 and up, paths), so

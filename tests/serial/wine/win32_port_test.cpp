@@ -218,7 +218,7 @@ private:
 void BackendReadAndWaitTimeouts()
 {
     serial::Win32SerialBackend backend;
-    CHECK(backend.OpenDevice(ComNumber));
+    CHECK(backend.OpenDevice(serial::PortDevice(ComNumber)));
     backend.Purge();
     CHECK(backend.ApplyPortSettings(115200, 0));
     CHECK(backend.PrepareReader());
