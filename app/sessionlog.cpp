@@ -262,7 +262,8 @@ void TSessionLogForm::Absorb(const std::vector<SessionChunk>& chunks)
     if (chunks.empty()) return;
     for (const SessionChunk& chunk : chunks) {
         FRecord.Append(chunk);
-        FGuard.NoteTraffic(chunk.Time.SteadyMs);
+        // A shared guard hears of writes from their writers and of reads from the port.
+        if (!FLastReceivedMs) FGuard->NoteTraffic(chunk.Time.SteadyMs);
     }
     if (FTranscript.IsOpen() && !FTranscript.Append(chunks)) {
         LogButton->SetCaption(QStringLiteral("Log to file..."));
@@ -396,17 +397,25 @@ void TSessionLogForm::SendLine(const QString& text)
     SendPending();
 }
 
+void TSessionLogForm::ShareGuard(Workbench::EscapeGuard& guard,
+                                 std::function<std::int64_t()> lastReceivedMs)
+{
+    FGuard = &guard;
+    FLastReceivedMs = std::move(lastReceivedMs);
+}
+
 void TSessionLogForm::SendPending()
 {
     FGuardTimer.stop();
     // The guard must know of traffic that is still on its way to the record.
     Drain();
-    if (FFeed.PendingBytes() > 0) FGuard.NoteTraffic(NowMs());
+    if (FFeed.PendingBytes() > 0) FGuard->NoteTraffic(NowMs());
+    if (FLastReceivedMs && FLastReceivedMs() >= 0) FGuard->NoteTraffic(FLastReceivedMs());
     while (!FOutbox.empty()) {
         const std::int64_t now = NowMs();
         const Outgoing& next = FOutbox.front();
-        std::int64_t wait = FGuard.WaitBeforeOtherWrite(now);
-        if (next.Escape) wait = std::max(wait, FGuard.WaitBeforeEscape(now));
+        std::int64_t wait = FGuard->WaitBeforeOtherWrite(now);
+        if (next.Escape) wait = std::max(wait, FGuard->WaitBeforeEscape(now));
         if (wait > 0) {
             FGuardTimer.start(int(std::min<std::int64_t>(wait, INT_MAX)));
             SetStatus(next.Escape ? QStringLiteral("Waiting for a quiet line before +++")
@@ -416,7 +425,9 @@ void TSessionLogForm::SendPending()
         const Outgoing out = next;
         FOutbox.pop_front();
         const bool sent = FWrite && FWrite(out.Bytes);
-        if (out.Escape && sent) FGuard.NoteEscapeSent(now);
+        // Noted at once: a writer sharing the guard must not wait for the record to see it.
+        if (sent) FGuard->NoteTraffic(now);
+        if (out.Escape && sent) FGuard->NoteEscapeSent(now);
         SetStatus(sent ? QString() : QStringLiteral("Not sent: the port is not open"));
     }
 }

@@ -61,6 +61,10 @@ public:
     void SendPending();
     bool EscapeWaiting() const { return !FOutbox.empty(); }
     QTimer& GuardTimer() { return FGuardTimer; }
+    // Keeps the quiet line around "+++" with the port's other writer, so neither writes into
+    // the other's guard time. Each writer notes its own writes; lastReceivedMs gives the port's
+    // last received byte (-1 before any). guard must outlive this window.
+    void ShareGuard(Workbench::EscapeGuard& guard, std::function<std::int64_t()> lastReceivedMs);
 
     // Saves the session held as a timestamped text log, or the received bytes as they came;
     // false (with the reason in StatusText) when the file cannot be written.
@@ -138,7 +142,9 @@ private:
     Workbench::SessionFeed FFeed;
     Workbench::SessionRecord FRecord;
     Workbench::SessionTranscriptFile FTranscript;
-    Workbench::EscapeGuard FGuard;
+    Workbench::EscapeGuard FOwnGuard;
+    Workbench::EscapeGuard* FGuard = &FOwnGuard;
+    std::function<std::int64_t()> FLastReceivedMs; // set while the guard is shared
     Writer FWrite;
     std::deque<Outgoing> FOutbox;
     QTimer FGuardTimer;

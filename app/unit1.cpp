@@ -84,6 +84,8 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     Port->SetNotifyTarget(this, ReceiveMessageId);
     Port->SetActivityEvents(ReceiveStartedEvent, PortLostEvent);
     SessionLog = AttachSessionLog(*this);
+    // The free line and Exit write to one port: one quiet line around "+++" serves both.
+    SessionLog->ShareGuard(Guard, [this] { return Port->LastReceivedMs(); });
     ConfigStep = 0;
 
     Timer1 = new QTimer(this);

@@ -306,6 +306,44 @@ TEST_F(SessionLogTest, EscapeWaitsForAQuietLineBeforeAndHoldsWritesAfter)
     EXPECT_EQ(s.Written.last(), QByteArray("AT\r\n"));
 }
 
+// The free line and the window's Exit write to one port: the "+++" of either holds the other.
+TEST_F(SessionLogTest, FreeLineAndExitKeepOneQuietLineAroundThePluses)
+{
+    OpenOnRawLine();
+    TForm1& form = Form();
+    form.suiPageControl1->SetActivePage(form.suiTabSheet1);
+
+    QTest::mouseClick(form.suiButton2, Qt::LeftButton); // Exit on a fresh line: at once
+    ASSERT_EQ(Line->Read(3), QByteArray("+++"));
+    Log().SendLine(QStringLiteral("AT+GMR"));
+    EXPECT_EQ(Line->Drain(50), QByteArray()) << "the free line waits out the window's +++";
+    EXPECT_TRUE(Log().EscapeWaiting());
+    ASSERT_TRUE(Log().GuardTimer().isActive());
+    EXPECT_GT(Log().GuardTimer().interval(), 800);
+    Log().GuardTimer().stop();
+    ClickOpen(); // closed: the held line is dropped with the port's writes
+}
+
+TEST_F(SessionLogTest, TheFreeLinesPlusesHoldTheWindowsSendForASecond)
+{
+    OpenOnRawLine();
+    TForm1& form = Form();
+    form.suiPageControl1->SetActivePage(form.suiTabSheet1);
+
+    const std::int64_t start = BufferedSerialPort::SteadyNowMs();
+    Log().SendLine(QStringLiteral("+++"));
+    ASSERT_EQ(Line->Read(3), QByteArray("+++"));
+    QTest::mouseClick(form.suiButton3, Qt::LeftButton); // "AT"
+    EXPECT_EQ(Line->Drain(50), QByteArray()) << "nothing may follow the pluses for a second";
+    EXPECT_TRUE(form.EscapeTimer->isActive());
+    // The held command goes out by itself once the second is over.
+    QByteArray sent;
+    ASSERT_TRUE(RunEventsUntil([&] { return (sent += Line->Drain(5)).size() >= 4; }, 3000));
+    EXPECT_EQ(sent, QByteArray("AT\r\n"));
+    EXPECT_GE(BufferedSerialPort::SteadyNowMs() - start, EscapeGuard::GuardMs);
+    ClickOpen();
+}
+
 TEST_F(SessionLogTest, ViewFollowsUnlessScrolledUpAndMarksDroppedLines)
 {
     QSettings().setValue("sessionlog/scrollback", 50);
