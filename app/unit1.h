@@ -37,6 +37,8 @@ public:
     static constexpr int PortDeviceRole = Qt::UserRole + 1;
     // How long a device that hung up is waited for, to be opened again with the same settings.
     static constexpr int ReopenWindowMs = 30000;
+    // Once start-up is over, the pages only it needed leave the resident set.
+    static constexpr int StartupTrimDelayMs = 500;
 
     // Builds the window from its layout, creates the port and runs FormCreate. With startTimer
     // false Timer1 never starts, so only the caller drives the ticks; otherwise it runs while
