@@ -310,11 +310,11 @@ int main(int argc, char** argv)
         char goal[32];
         std::snprintf(goal, sizeof goal, "<= %.1f", drawnMB + 25.0);
         ok &= Report(what, mb, "MB", goal, mb <= drawnMB + 25.0);
-        // Memory comes back: later bursts end where the first did (the session record, full
-        // after two bursts, may hold a little more), within a megabyte of noise.
+        // Memory comes back: later bursts end where the first did (the session record is full
+        // after the first), within the allocator's noise of a megabyte or two.
         if (i == 3)
-            ok &= Report("burst 3 above burst 1", mb - firstBurstMB, "MB", "<= 1",
-                         mb - firstBurstMB <= 1.0);
+            ok &= Report("burst 3 above burst 1", mb - firstBurstMB, "MB", "<= 2",
+                         mb - firstBurstMB <= 2.0);
     }
     ok &= Report("stall: longest event, 4 MiB of short lines", burstStall, "ms", "<= 50",
                  burstStall <= 50.0);
