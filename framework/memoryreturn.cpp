@@ -49,6 +49,14 @@ std::size_t ReleaseStartupPages()
     std::vector<FileMapping> found;
     char line[4096];
     while (std::fgets(line, sizeof line, smaps)) {
+        // A line longer than the buffer (a mapping with a very long path) is read to its end,
+        // and its mapping is never dropped.
+        const bool whole = std::strchr(line, '\n') != nullptr;
+        if (!whole) {
+            int c = 0;
+            while ((c = std::fgetc(smaps)) != EOF && c != '\n') {
+            }
+        }
         unsigned long start = 0, end = 0;
         char perms[8] = {};
         int pathAt = 0;
@@ -60,7 +68,8 @@ std::size_t ReleaseStartupPages()
             m.Start = start;
             m.End = end;
             // Devices and shared-memory files are left alone: their pages are not a file's.
-            m.ReadOnlyFile = pathAt > 0 && perms[0] == 'r' && perms[1] == '-' && path[0] == '/' &&
+            m.ReadOnlyFile = whole && end > start && pathAt > 0 && perms[0] == 'r' &&
+                             perms[1] == '-' && path[0] == '/' &&
                              std::strncmp(path, "/dev/", 5) != 0 &&
                              std::strncmp(path, "/memfd:", 7) != 0 &&
                              std::strncmp(path, "/SYSV", 5) != 0;
@@ -74,6 +83,8 @@ std::size_t ReleaseStartupPages()
         else if (std::sscanf(line, "Rss: %ld", &kb) == 1) found.back().ResidentKb = kb;
     }
     std::fclose(smaps);
+    // The caller's thread is the one that maps and unmaps files (see the header), so no range
+    // read above can have become another mapping by now.
     std::size_t dropped = 0;
     for (const FileMapping& m : found) {
         if (!Droppable(m)) continue;

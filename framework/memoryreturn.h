@@ -11,5 +11,7 @@ void ReturnFreedMemory();
 // written: the dynamic loader's symbol and relocation tables, code run only at start-up, the
 // glyph outlines a font's hinter scanned once. They stay in the system's page cache and come
 // back on the next touch, at the cost of a minor fault. Returns the bytes dropped (Linux only;
-// 0 elsewhere).
+// 0 elsewhere). Call it on the thread that opens and closes fonts and plugins (the window
+// thread): a mapping another thread unmapped meanwhile could have been replaced by memory that
+// exists nowhere else.
 std::size_t ReleaseStartupPages();
