@@ -398,10 +398,20 @@ void TSessionLogForm::SendLine(const QString& text)
 }
 
 void TSessionLogForm::ShareGuard(Workbench::EscapeGuard& guard,
+                                 std::function<std::int64_t()> nowMs,
                                  std::function<std::int64_t()> lastReceivedMs)
 {
     FGuard = &guard;
+    FGuardNowMs = std::move(nowMs);
     FLastReceivedMs = std::move(lastReceivedMs);
+}
+
+void TSessionLogForm::DropPending()
+{
+    FGuardTimer.stop();
+    if (FOutbox.empty()) return;
+    FOutbox.clear();
+    SetStatus(QStringLiteral("Not sent: the port was closed"));
 }
 
 void TSessionLogForm::SendPending()

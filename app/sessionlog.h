@@ -62,9 +62,13 @@ public:
     bool EscapeWaiting() const { return !FOutbox.empty(); }
     QTimer& GuardTimer() { return FGuardTimer; }
     // Keeps the quiet line around "+++" with the port's other writer, so neither writes into
-    // the other's guard time. Each writer notes its own writes; lastReceivedMs gives the port's
-    // last received byte (-1 before any). guard must outlive this window.
-    void ShareGuard(Workbench::EscapeGuard& guard, std::function<std::int64_t()> lastReceivedMs);
+    // the other's guard time. Each writer notes its own writes; the guard's times are read from
+    // nowMs, and lastReceivedMs gives the port's last received byte on that clock (-1 before
+    // any). guard must outlive this window.
+    void ShareGuard(Workbench::EscapeGuard& guard, std::function<std::int64_t()> nowMs,
+                    std::function<std::int64_t()> lastReceivedMs);
+    // The port closed: what waits for the guard is dropped, never written to the next port.
+    void DropPending();
 
     // Saves the session held as a timestamped text log, or the received bytes as they came;
     // false (with the reason in StatusText) when the file cannot be written.
@@ -130,7 +134,8 @@ private:
     void AskAndSave(bool raw);
     // Writes the whole file or leaves it as it was; says which in the status.
     bool SaveFile(const QString& path, const QByteArray& bytes);
-    std::int64_t NowMs() const { return FClock().SteadyMs; }
+    // The guard's clock: the shared guard's owner's, or the record's.
+    std::int64_t NowMs() const { return FGuardNowMs ? FGuardNowMs() : FClock().SteadyMs; }
 
     struct Outgoing
     {
@@ -144,6 +149,7 @@ private:
     Workbench::SessionTranscriptFile FTranscript;
     Workbench::EscapeGuard FOwnGuard;
     Workbench::EscapeGuard* FGuard = &FOwnGuard;
+    std::function<std::int64_t()> FGuardNowMs;     // set while the guard is shared
     std::function<std::int64_t()> FLastReceivedMs; // set while the guard is shared
     Writer FWrite;
     std::deque<Outgoing> FOutbox;

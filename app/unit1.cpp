@@ -86,7 +86,7 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     Port->SetActivityEvents(ReceiveStartedEvent, PortLostEvent);
     SessionLog = AttachSessionLog(*this);
     // The free line and Exit write to one port: one quiet line around "+++" serves both.
-    SessionLog->ShareGuard(Guard, [this] { return Port->LastReceivedMs(); });
+    SessionLog->ShareGuard(Guard, [this] { return NowMs(); }, [this] { return Port->LastReceivedMs(); });
     ConfigStep = 0;
 
     Timer1 = new QTimer(this);
@@ -138,6 +138,9 @@ TForm1::~TForm1()
         Port->SetNotifyTarget(nullptr, 0);
         Port->Close();
     }
+    // Before Guard, which it shares, and after the tap that fed it is gone.
+    delete SessionLog;
+    SessionLog = nullptr;
 }
 
 void TForm1::BindHandlers()
@@ -382,6 +385,11 @@ void TForm1::ReleasePort()
 {
     Port->Close();
     ConfigStep = 0;
+    // Commands given for this port are never written to whichever port opens next.
+    HeldSends.clear();
+    FEscapePending = false;
+    EscapeTimer->stop();
+    SessionLog->DropPending();
 }
 
 void TForm1::OnPortLost()

@@ -306,42 +306,77 @@ TEST_F(SessionLogTest, EscapeWaitsForAQuietLineBeforeAndHoldsWritesAfter)
     EXPECT_EQ(s.Written.last(), QByteArray("AT\r\n"));
 }
 
-// The free line and the window's Exit write to one port: the "+++" of either holds the other.
-TEST_F(SessionLogTest, FreeLineAndExitKeepOneQuietLineAroundThePluses)
+// The free line and the window's Exit write to one port and keep one quiet line around "+++",
+// on the window's clock, which the test moves.
+class SharedGuardTest : public SessionLogTest
 {
-    OpenOnRawLine();
-    TForm1& form = Form();
-    form.suiPageControl1->SetActivePage(form.suiTabSheet1);
+protected:
+    void SetUp() override
+    {
+        SessionLogTest::SetUp();
+        Now = BufferedSerialPort::SteadyNowMs();
+        Form().NowMs = [this] { return Now; };
+        OpenOnRawLine();
+        Form().suiPageControl1->SetActivePage(Form().suiTabSheet1);
+    }
+    void ClickExit() { QTest::mouseClick(Form().suiButton2, Qt::LeftButton); }
+    void ClickSend() { QTest::mouseClick(Form().suiButton3, Qt::LeftButton); }
 
-    QTest::mouseClick(form.suiButton2, Qt::LeftButton); // Exit on a fresh line: at once
+    std::int64_t Now = 0;
+};
+
+TEST_F(SharedGuardTest, EachWritersPlusesHoldTheOthersWritesForASecond)
+{
+    TForm1& form = Form();
+    ClickExit(); // a fresh line: at once
     ASSERT_EQ(Line->Read(3), QByteArray("+++"));
+    Now += 200;
     Log().SendLine(QStringLiteral("AT+GMR"));
-    EXPECT_EQ(Line->Drain(50), QByteArray()) << "the free line waits out the window's +++";
-    EXPECT_TRUE(Log().EscapeWaiting());
+    EXPECT_EQ(Line->Drain(30), QByteArray()) << "the free line waits out the window's +++";
     ASSERT_TRUE(Log().GuardTimer().isActive());
-    EXPECT_GT(Log().GuardTimer().interval(), 800);
-    Log().GuardTimer().stop();
-    ClickOpen(); // closed: the held line is dropped with the port's writes
-}
+    EXPECT_EQ(Log().GuardTimer().interval(), 800);
+    Now += 800;
+    Log().SendPending();
+    ASSERT_EQ(Line->Read(8), QByteArray("AT+GMR\r\n"));
 
-TEST_F(SessionLogTest, TheFreeLinesPlusesHoldTheWindowsSendForASecond)
-{
-    OpenOnRawLine();
-    TForm1& form = Form();
-    form.suiPageControl1->SetActivePage(form.suiTabSheet1);
-
-    const std::int64_t start = BufferedSerialPort::SteadyNowMs();
+    Now += 1000;
     Log().SendLine(QStringLiteral("+++"));
     ASSERT_EQ(Line->Read(3), QByteArray("+++"));
-    QTest::mouseClick(form.suiButton3, Qt::LeftButton); // "AT"
-    EXPECT_EQ(Line->Drain(50), QByteArray()) << "nothing may follow the pluses for a second";
-    EXPECT_TRUE(form.EscapeTimer->isActive());
-    // The held command goes out by itself once the second is over.
-    QByteArray sent;
-    ASSERT_TRUE(RunEventsUntil([&] { return (sent += Line->Drain(5)).size() >= 4; }, 3000));
-    EXPECT_EQ(sent, QByteArray("AT\r\n"));
-    EXPECT_GE(BufferedSerialPort::SteadyNowMs() - start, EscapeGuard::GuardMs);
+    Now += 100;
+    ClickSend(); // "AT"
+    EXPECT_EQ(Line->Drain(30), QByteArray()) << "nothing may follow the pluses for a second";
+    ASSERT_TRUE(form.EscapeTimer->isActive());
+    EXPECT_EQ(form.EscapeTimer->interval(), 900);
+    Now += 900;
+    form.EscapeTimerTimer();
+    EXPECT_EQ(Line->Read(4), QByteArray("AT\r\n"));
+}
+
+TEST_F(SharedGuardTest, EachWritersPlusesWaitForAQuietSecondAfterAllTraffic)
+{
+    TForm1& form = Form();
+    Log().SendLine(QStringLiteral("AT"));
+    ASSERT_EQ(Line->Read(4), QByteArray("AT\r\n"));
+    Now += 300;
+    ClickExit();
+    EXPECT_TRUE(form.EscapePending()) << "the window hears of the free line's write";
+    EXPECT_EQ(form.EscapeTimer->interval(), 700);
+    ClickOpen(); // Close: the escape waiting for this port is dropped with it
+    EXPECT_FALSE(form.EscapePending());
+    EXPECT_FALSE(form.EscapeTimer->isActive());
+
     ClickOpen();
+    ASSERT_TRUE(form.Port->IsOpen());
+    Line->Write("data from the server");
+    ASSERT_TRUE(RunEventsUntil([&] { return form.Port->LastReceivedMs() >= 0; }));
+    Now = form.Port->LastReceivedMs() + 400;
+    Log().SendLine(QStringLiteral("+++"));
+    EXPECT_EQ(Line->Drain(30), QByteArray()) << "received bytes count for the free line too";
+    ASSERT_TRUE(Log().EscapeWaiting());
+    EXPECT_EQ(Log().GuardTimer().interval(), 600);
+    ClickOpen(); // Close: the held line is not written into the next port
+    EXPECT_FALSE(Log().EscapeWaiting());
+    EXPECT_FALSE(Log().GuardTimer().isActive());
 }
 
 TEST_F(SessionLogTest, ViewFollowsUnlessScrolledUpAndMarksDroppedLines)
