@@ -39,6 +39,7 @@ void TForm1::SendCommand(const QByteArray& text)
     // The module would take these bytes as part of the escape if they followed it too soon.
     if (!HeldSends.empty() || Guard.WaitBeforeOtherWrite(NowMs()) > 0) {
         HeldSends.push_back(text);
+        ShowHeldSendsToGuard();
         ArmEscapeTimer();
         return;
     }
@@ -70,6 +71,7 @@ void TForm1::EscapeTimerTimer()
             HeldSends.pop_front();
             WriteCommand(text);
         }
+        ShowHeldSendsToGuard();
     }
     if (FEscapePending && HeldSends.empty() && Guard.WaitBeforeEscape(now) == 0) {
         FEscapePending = false;
@@ -79,12 +81,19 @@ void TForm1::EscapeTimerTimer()
     ArmEscapeTimer();
 }
 
+void TForm1::ShowHeldSendsToGuard()
+{
+    Guard.SetHeldWrites(GuardWriter, int(HeldSends.size()));
+}
+
 void TForm1::ArmEscapeTimer()
 {
     const std::int64_t now = NowMs();
     std::int64_t wait = -1;
+    // Held commands go first, when the second after the last "+++" ends; the escape then
+    // waits for its own quiet second.
     if (!HeldSends.empty()) wait = Guard.WaitBeforeOtherWrite(now);
-    if (FEscapePending) wait = std::max(wait, Guard.WaitBeforeEscape(now));
+    else if (FEscapePending) wait = Guard.WaitBeforeEscape(now);
     if (wait < 0) {
         EscapeTimer->stop();
         return;

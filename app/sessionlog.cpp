@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 
 using namespace Workbench;
 
@@ -411,7 +412,16 @@ void TSessionLogForm::DropPending()
     FGuardTimer.stop();
     if (FOutbox.empty()) return;
     FOutbox.clear();
+    ShowHeldLinesToGuard();
     SetStatus(QStringLiteral("Not sent: the port was closed"));
+}
+
+void TSessionLogForm::ShowHeldLinesToGuard()
+{
+    // Lines queued behind one of our own "+++" wait for it, not for the other writer's.
+    const auto firstEscape = std::find_if(FOutbox.begin(), FOutbox.end(),
+                                          [](const Outgoing& out) { return out.Escape; });
+    FGuard->SetHeldWrites(GuardWriter, int(std::distance(FOutbox.begin(), firstEscape)));
 }
 
 void TSessionLogForm::SendPending()
@@ -427,6 +437,7 @@ void TSessionLogForm::SendPending()
         std::int64_t wait = FGuard->WaitBeforeOtherWrite(now);
         if (next.Escape) wait = std::max(wait, FGuard->WaitBeforeEscape(now));
         if (wait > 0) {
+            ShowHeldLinesToGuard();
             FGuardTimer.start(int(std::min<std::int64_t>(wait, INT_MAX)));
             SetStatus(next.Escape ? QStringLiteral("Waiting for a quiet line before +++")
                                   : QStringLiteral("Waiting for the quiet line after +++"));
@@ -440,6 +451,7 @@ void TSessionLogForm::SendPending()
         if (out.Escape && sent) FGuard->NoteEscapeSent(now);
         SetStatus(sent ? QString() : QStringLiteral("Not sent: the port is not open"));
     }
+    ShowHeldLinesToGuard();
 }
 
 void TSessionLogForm::RememberLine(const QString& text)

@@ -41,6 +41,8 @@ public:
     // Bytes taken from the feed per turn of the event loop, so a burst never holds the
     // window thread for long.
     static constexpr std::size_t BatchBytes = 64 * 1024;
+    // The free line's number among the writers of a shared escape guard.
+    static constexpr int GuardWriter = 1;
 
     // lookSource is the main window's frame, whose look this window follows.
     TSessionLogForm(TsuiForm* lookSource, Writer write,
@@ -130,6 +132,8 @@ private:
     void RecallHistory(int step);
     void RememberLine(const QString& text);
     void SetStatus(const QString& text);
+    // Tells the guard how many lines wait for the second after a "+++" to end.
+    void ShowHeldLinesToGuard();
     void ToggleTranscript();
     void AskAndSave(bool raw);
     // Writes the whole file or leaves it as it was; says which in the status.

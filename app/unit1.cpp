@@ -387,6 +387,7 @@ void TForm1::ReleasePort()
     ConfigStep = 0;
     // Commands given for this port are never written to whichever port opens next.
     HeldSends.clear();
+    ShowHeldSendsToGuard();
     FEscapePending = false;
     EscapeTimer->stop();
     SessionLog->DropPending();

@@ -39,6 +39,8 @@ public:
     static constexpr int ReopenWindowMs = 30000;
     // Once start-up is over, the pages only it needed leave the resident set.
     static constexpr int StartupTrimDelayMs = 500;
+    // This window's number among the writers of its escape guard; the session log is the other.
+    static constexpr int GuardWriter = 0;
 
     // Builds the window from its layout, creates the port and runs FormCreate. With startTimer
     // false Timer1 never starts, so only the caller drives the ticks; otherwise it runs while
@@ -144,6 +146,8 @@ private:
     void WriteCommand(const QByteArray& text);
     // Starts EscapeTimer for whatever the guard still waits for.
     void ArmEscapeTimer();
+    // Tells the guard how many commands wait in HeldSends, so the free line's "+++" waits too.
+    void ShowHeldSendsToGuard();
     // Gives each label and list whose texts the window face cuts the same face a little smaller.
     void FitTextsToControls();
     // Closes the port; a running connection sequence ends with it.

@@ -352,6 +352,28 @@ TEST_F(SharedGuardTest, EachWritersPlusesHoldTheOthersWritesForASecond)
     EXPECT_EQ(Line->Read(4), QByteArray("AT\r\n"));
 }
 
+TEST_F(SharedGuardTest, TheFreeLinesPlusesGoAfterTheCommandTheWindowHolds)
+{
+    TForm1& form = Form();
+    ClickExit();
+    ASSERT_EQ(Line->Read(3), QByteArray("+++"));
+    Now += 100;
+    ClickSend(); // "AT", held for the second after the pluses
+    Now += 100;
+    Log().SendLine(QStringLiteral("+++"));
+    ASSERT_TRUE(Log().GuardTimer().isActive());
+    EXPECT_EQ(Log().GuardTimer().interval(), 1800) << "after the held AT and a quiet second";
+    Now += 800;
+    form.EscapeTimerTimer();
+    EXPECT_EQ(Line->Read(4), QByteArray("AT\r\n"));
+    Now += 999;
+    Log().SendPending();
+    EXPECT_EQ(Line->Drain(30), QByteArray());
+    Now += 1;
+    Log().SendPending();
+    EXPECT_EQ(Line->Read(3), QByteArray("+++"));
+}
+
 TEST_F(SharedGuardTest, EachWritersPlusesWaitForAQuietSecondAfterAllTraffic)
 {
     TForm1& form = Form();

@@ -34,3 +34,19 @@ TEST(EscapeGuard, EscapeHoldsOtherWritesAndASecondEscapeBack)
     EXPECT_EQ(guard.WaitBeforeOtherWrite(21'000), 0);
     EXPECT_EQ(guard.WaitBeforeEscape(20'500), 500);
 }
+
+TEST(EscapeGuard, AnEscapeGoesAfterTheWritesAnotherWriterHolds)
+{
+    EscapeGuard guard;
+    guard.NoteEscapeSent(30'000);
+    guard.SetHeldWrites(0, 1); // a command given in the second after the pluses
+    // It goes out at 31'000; the next escape needs a quiet second after it.
+    EXPECT_EQ(guard.WaitBeforeEscape(30'200), 1800);
+    // A writer late with its held command is waited for, never overtaken.
+    EXPECT_EQ(guard.WaitBeforeEscape(32'500), 1);
+    guard.SetHeldWrites(1, 0); // the other writer's count leaves this one's alone
+    EXPECT_EQ(guard.WaitBeforeEscape(32'500), 1);
+    guard.NoteTraffic(32'500);
+    guard.SetHeldWrites(0, 0);
+    EXPECT_EQ(guard.WaitBeforeEscape(32'500), 1000);
+}
