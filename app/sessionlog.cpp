@@ -430,7 +430,10 @@ void TSessionLogForm::SendPending()
     // The guard must know of traffic that is still on its way to the record.
     Drain();
     if (FFeed.PendingBytes() > 0) FGuard->NoteTraffic(NowMs());
-    if (FLastReceivedMs && FLastReceivedMs() >= 0) FGuard->NoteTraffic(FLastReceivedMs());
+    if (FLastReceivedMs) {
+        const std::int64_t received = FLastReceivedMs();
+        if (received >= 0) FGuard->NoteTraffic(received);
+    }
     while (!FOutbox.empty()) {
         const std::int64_t now = NowMs();
         const Outgoing& next = FOutbox.front();

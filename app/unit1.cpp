@@ -86,7 +86,8 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     Port->SetActivityEvents(ReceiveStartedEvent, PortLostEvent);
     SessionLog = AttachSessionLog(*this);
     // The free line and Exit write to one port: one quiet line around "+++" serves both.
-    SessionLog->ShareGuard(Guard, [this] { return NowMs(); }, [this] { return Port->LastReceivedMs(); });
+    SessionLog->ShareGuard(
+        Guard, [this] { return NowMs(); }, [this] { return Port->LastReceivedMs(); });
     ConfigStep = 0;
 
     Timer1 = new QTimer(this);

@@ -11,6 +11,7 @@
 //   bench_window [idle seconds]
 // BENCH_WINDOW_MAPS=N also lists the N mappings holding the most of the idle figure.
 #include "app/unit1.h"
+#include "framework/processmappings.h"
 
 #include "rawpty.h"
 
@@ -32,8 +33,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
-#include <cctype>
 #include <poll.h>
 #include <string>
 #include <termios.h>
@@ -154,22 +153,10 @@ double ResidentMB()
 // what the idle figure is made of.
 void PrintLargestMappings(int count)
 {
-    std::ifstream in("/proc/self/smaps");
     std::map<std::string, long> residentKb;
-    std::string line, name;
-    while (std::getline(in, line)) {
-        if (line.rfind("Rss:", 0) == 0) {
-            residentKb[name] += std::atol(line.c_str() + 4);
-        } else if (!line.empty() && std::isxdigit(static_cast<unsigned char>(line[0])) &&
-                   line.find('-') < line.find(' ')) {
-            // "start-end perms offset dev inode   path": the path is the sixth field.
-            std::istringstream fields(line);
-            std::string skip;
-            for (int i = 0; i < 5; ++i) fields >> skip;
-            std::getline(fields >> std::ws, name);
-            if (name.empty()) name = "[anonymous]";
-        }
-    }
+    VisitMappings([&residentKb](const MappedRegion& m) {
+        residentKb[m.Path.empty() ? "[anonymous]" : m.Path] += m.ResidentKb;
+    });
     std::vector<std::pair<long, std::string>> sorted;
     for (const auto& [path, kb] : residentKb) sorted.emplace_back(kb, path);
     std::sort(sorted.rbegin(), sorted.rend());

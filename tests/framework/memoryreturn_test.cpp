@@ -2,10 +2,10 @@
 // process wrote, even one made read-only afterwards as the loader does with its relocations,
 // must keep its contents.
 #include "framework/memoryreturn.h"
+#include "framework/processmappings.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -18,24 +18,13 @@ namespace {
 
 constexpr std::size_t Pages = 32;
 
-// Resident kB of the mapping that starts at address, from /proc/self/smaps; -1 if none does.
+// Resident kB of the mapping that starts at address; -1 if none does.
 long ResidentKb(const void* address)
 {
-    std::FILE* smaps = std::fopen("/proc/self/smaps", "re");
-    if (!smaps) return -1;
-    char line[4096];
-    bool ours = false;
     long kb = -1;
-    while (std::fgets(line, sizeof line, smaps)) {
-        unsigned long start = 0, end = 0;
-        char perms[8] = {};
-        // A mapping's own line; its fields ("Rss:   12 kB") follow it.
-        if (std::sscanf(line, "%lx-%lx %7s", &start, &end, perms) == 3)
-            ours = start == reinterpret_cast<unsigned long>(address);
-        else if (ours && std::sscanf(line, "Rss: %ld", &kb) == 1)
-            break;
-    }
-    std::fclose(smaps);
+    VisitMappings([&](const MappedRegion& m) {
+        if (m.Start == reinterpret_cast<unsigned long>(address)) kb = m.ResidentKb;
+    });
     return kb;
 }
 
