@@ -4,6 +4,7 @@
 #include "cli/options.h"
 #include "cli/portjob.h"
 #include "cli/portlist.h"
+#include "cli/probecommand.h"
 #include "serial/portinfo.h"
 
 #include <QCoreApplication>
@@ -193,6 +194,10 @@ int main(int argc, char** argv)
     case Subcommand::Send:
     case Subcommand::Connect:
         return RunOnPorts(app, console, options);
+    case Subcommand::Probe:
+        return RunProbe(app, console, options);
+    case Subcommand::Baud:
+        return RunBaud(app, console, options);
     case Subcommand::None:
         break;
     }

@@ -42,6 +42,11 @@ QList<OptionSpec> OptionsOf(Subcommand subcommand)
         return linkOptions + commandFieldOptions;
     case Subcommand::Connect:
         return linkOptions + connectOptions;
+    case Subcommand::Probe:
+        return {{"port", 'p', true}, {"baud", 0, true}, {"json", 0, false}, {"help", 'h', false}};
+    case Subcommand::Baud:
+        return {{"port", 'p', true}, {"baud", 0, true}, {"to", 0, true},
+                {"save", 0, false},  {"json", 0, false}, {"help", 'h', false}};
     default:
         return {{"help", 'h', false}};
     }
@@ -50,7 +55,8 @@ QList<OptionSpec> OptionsOf(Subcommand subcommand)
 Subcommand SubcommandNamed(const QString& name)
 {
     for (Subcommand s : {Subcommand::Help, Subcommand::Ports, Subcommand::Send,
-                         Subcommand::Command, Subcommand::Connect})
+                         Subcommand::Command, Subcommand::Connect, Subcommand::Probe,
+                         Subcommand::Baud})
         if (SubcommandName(s) == name) return s;
     return Subcommand::None;
 }
@@ -337,6 +343,36 @@ QString ParseConnect(const SplitArguments& split, Options& options)
     return {};
 }
 
+// probe and baud: the ports, every --baud as a rate to try first, and baud's --to and --save.
+QString ParseProbe(const SplitArguments& split, Subcommand subcommand, Options& options)
+{
+    if (!split.positionals.isEmpty())
+        return QStringLiteral("%1 takes no argument %2")
+            .arg(SubcommandName(subcommand), split.positionals[0]);
+    for (const QString& port : split.values.value(QStringLiteral("port")))
+        options.ports.append(port.split(QLatin1Char(','), Qt::SkipEmptyParts));
+    if (split.has("port") && options.ports.isEmpty()) return QStringLiteral("-p needs a port");
+    for (const QString& text : split.values.value(QStringLiteral("baud"))) {
+        for (const QString& rate : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const auto baud = WholeNumber(rate, 1, 4'000'000);
+            if (!baud) return QStringLiteral("--baud takes a rate in bit/s, such as 115200");
+            options.probeRates.append(int(*baud));
+        }
+    }
+    options.json = split.has("json");
+    if (subcommand == Subcommand::Probe) {
+        if (options.ports.isEmpty()) options.ports.append(QStringLiteral("all"));
+        return {};
+    }
+    if (!split.has("to")) return QStringLiteral("baud needs --to N, the new rate");
+    const auto to = WholeNumber(split.last("to"), 1, 5'000'000);
+    if (!to) return QStringLiteral("--to takes a rate in bit/s, such as 9600");
+    options.toBaud = int(*to);
+    options.save = split.has("save");
+    if (options.ports.isEmpty()) return QStringLiteral("baud needs -p PORT");
+    return {};
+}
+
 } // namespace
 
 QString SubcommandName(Subcommand subcommand)
@@ -352,6 +388,10 @@ QString SubcommandName(Subcommand subcommand)
         return QStringLiteral("command");
     case Subcommand::Connect:
         return QStringLiteral("connect");
+    case Subcommand::Probe:
+        return QStringLiteral("probe");
+    case Subcommand::Baud:
+        return QStringLiteral("baud");
     default:
         return QStringLiteral("esp8266at");
     }
@@ -413,6 +453,8 @@ ParseResult ParseArguments(const QStringList& arguments)
         options.json = split.has("json");
         if (!split.positionals.isEmpty())
             error = QStringLiteral("ports takes no argument %1").arg(split.positionals[0]);
+    } else if (subcommand == Subcommand::Probe || subcommand == Subcommand::Baud) {
+        error = ParseProbe(split, subcommand, options);
     } else {
         error = ParseLinkOptions(split, options);
         if (error.isEmpty() && subcommand == Subcommand::Send) error = ParseSend(split, options);

@@ -19,7 +19,7 @@ enum ExitStatus : int {
     ExitUsage = 64,    // bad usage
 };
 
-enum class Subcommand { None, Help, Version, Ports, Send, Command, Connect };
+enum class Subcommand { None, Help, Version, Ports, Send, Command, Connect, Probe, Baud };
 
 // One command to send and how long its answer may take.
 struct Step
@@ -40,6 +40,9 @@ struct Options
     bool json = false;
     bool listCatalogue = false; // command --list
     QList<Step> steps;          // send, command, connect
+    QList<int> probeRates;      // probe, baud: every --baud, tried first
+    int toBaud = 0;             // baud --to
+    bool save = false;          // baud --save
 };
 
 // What parsing gives: options, or the message of a usage error (with the subcommand whose

@@ -46,6 +46,9 @@ public:
     virtual bool ApplyPortSettings(int baud, int parity) = 0;
     // Only speed and parity, in place: no purge, nothing else touched.
     virtual bool ApplyLineSettings(int baud, int parity) = 0;
+    // The rate in bit/s the device was set to when OpenDevice took it, before any setting of
+    // ours (the rate another program, or an earlier probe, left it at); 0 when unknown.
+    virtual int RateFoundAtOpen() const { return 0; }
 
     // Creates the stop signal the reader waits on beside the device.
     virtual bool PrepareReader() = 0;

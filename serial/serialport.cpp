@@ -56,7 +56,9 @@ bool SerialPort::OpenDevice(const std::string& device, int baud, int parity)
     DevicePath = device;
     BaudRate = baud;
     Parity = parity;
+    RateFoundAtOpen = 0;
     if (!Backend->OpenDevice(device)) return false;
+    RateFoundAtOpen = Backend->RateFoundAtOpen();
     DeviceLost = false;
     DeviceHeld = true;
     Backend->Purge();

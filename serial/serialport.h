@@ -70,6 +70,8 @@ public:
     std::string DevicePath; // the device the last open asked for
     int BaudRate = 9600;
     int Parity = 0; // 0 none, 1 odd, 2 even
+    // The rate the device was set to when the last open took it, before ours; 0 when unknown.
+    int RateFoundAtOpen = 0;
 
 protected:
     // One read's worth of bytes; the default hands them to OnByteReceived one by one.

@@ -2,6 +2,7 @@
 
 #include "serial/portnames.h"
 #include "serial/posix/deviceaccess.h"
+#include "serial/posix/linerate.h"
 
 #include <cerrno>
 #include <cstring>
@@ -148,6 +149,7 @@ bool PosixSerialBackend::OpenDevice(const std::string& device)
         Lock.Release();
         return false;
     }
+    FoundRate = posix::LineRate(Device);
     return true;
 }
 
@@ -168,8 +170,11 @@ void PosixSerialBackend::Purge()
 
 bool PosixSerialBackend::SetSpeedAndParity(termios& tio, int baud, int parity)
 {
+    // A rate without a speed constant (74880, the boot ROM's) is set by Commit through the
+    // kernel's free-rate interface, where there is one.
     speed_t code;
-    if (!SpeedCode(baud, code)) {
+    const bool constant = SpeedCode(baud, code);
+    if (!constant && (baud <= 0 || !posix::FreeLineRates())) {
         RecordError(EINVAL, "unsupported baud rate " + std::to_string(baud));
         return false;
     }
@@ -177,8 +182,10 @@ bool PosixSerialBackend::SetSpeedAndParity(termios& tio, int baud, int parity)
         RecordError(EINVAL, "unsupported parity code " + std::to_string(parity));
         return false;
     }
-    ::cfsetispeed(&tio, code);
-    ::cfsetospeed(&tio, code);
+    if (constant) {
+        ::cfsetispeed(&tio, code);
+        ::cfsetospeed(&tio, code);
+    }
     tio.c_cflag &= ~(PARENB | PARODD);
     if (parity == 1) tio.c_cflag |= PARENB | PARODD;
     if (parity == 2) tio.c_cflag |= PARENB;
@@ -187,13 +194,17 @@ bool PosixSerialBackend::SetSpeedAndParity(termios& tio, int baud, int parity)
 
 // tcsetattr succeeds when any one change took; read the speed back to see that it did. Parity
 // is not compared: a pseudo-terminal has no parity and always reads back without it.
-bool PosixSerialBackend::Commit(const termios& wanted)
+bool PosixSerialBackend::Commit(const termios& wanted, int baud)
 {
     if (::tcsetattr(Device, TCSANOW, &wanted) != 0) return Fail("tcsetattr");
+    speed_t code;
+    if (!SpeedCode(baud, code) && !posix::SetLineRate(Device, baud)) return Fail("set line rate");
     termios now{};
     if (::tcgetattr(Device, &now) != 0) return Fail("tcgetattr");
-    if (::cfgetospeed(&now) != ::cfgetospeed(&wanted) ||
-        (now.c_cflag & CSIZE) != (wanted.c_cflag & CSIZE)) {
+    const int rate = posix::LineRate(Device);
+    const bool rateTook =
+        rate != 0 ? rate == baud : ::cfgetospeed(&now) == ::cfgetospeed(&wanted);
+    if (!rateTook || (now.c_cflag & CSIZE) != (wanted.c_cflag & CSIZE)) {
         RecordError(EINVAL, "the driver refused the line settings");
         return false;
     }
@@ -217,7 +228,7 @@ bool PosixSerialBackend::ApplyPortSettings(int baud, int parity)
     tio.c_iflag |= INPCK;
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
-    if (!SetSpeedAndParity(tio, baud, parity) || !Commit(tio)) return false;
+    if (!SetSpeedAndParity(tio, baud, parity) || !Commit(tio, baud)) return false;
     // DTR and RTS held off. A pseudo-terminal has no modem lines and says so with ENOTTY or
     // EINVAL; that is not a failed configuration.
     const int lines = TIOCM_DTR | TIOCM_RTS;
@@ -234,7 +245,7 @@ bool PosixSerialBackend::ApplyLineSettings(int baud, int parity)
     }
     termios tio{};
     if (::tcgetattr(Device, &tio) != 0) return Fail("tcgetattr");
-    return SetSpeedAndParity(tio, baud, parity) && Commit(tio);
+    return SetSpeedAndParity(tio, baud, parity) && Commit(tio, baud);
 }
 
 bool PosixSerialBackend::PrepareReader()

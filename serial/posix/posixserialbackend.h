@@ -21,6 +21,7 @@ public:
     void Purge() override;
     bool ApplyPortSettings(int baud, int parity) override;
     bool ApplyLineSettings(int baud, int parity) override;
+    int RateFoundAtOpen() const override { return FoundRate; }
     bool PrepareReader() override;
     void RequestStop() override;
     void ReleaseReader() override;
@@ -31,10 +32,11 @@ public:
 private:
     bool Refuse(const DeviceAccess& access); // records why access failed; returns false
     bool SetSpeedAndParity(termios& tio, int baud, int parity);
-    bool Commit(const termios& wanted);
+    bool Commit(const termios& wanted, int baud);
     bool Fail(const char* what); // records errno with its message; returns false
 
     int Device = -1;
+    int FoundRate = 0;
     posix::DeviceLock Lock;
     int WakeRead = -1;
     int WakeWrite = -1;

@@ -1,0 +1,181 @@
+#include "cli/probecommand.h"
+
+#include "cli/portlist.h"
+#include "cli/probereport.h"
+#include "workbench/linetaskrunner.h"
+
+#include <QJsonDocument>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace Cli {
+namespace {
+
+using Workbench::LineTask;
+using Workbench::LineTaskRunner;
+using Workbench::ProbeLine;
+
+// The USB facts of each target, from one scan of the ports (and a look of its own for a
+// device the scan does not name).
+serial::UsbDetails UsbOf(const PortTarget& target,
+                         const std::vector<serial::PortCandidate>& scanned)
+{
+    std::error_code ec;
+    for (const serial::PortCandidate& c : scanned)
+        if (c.Device == target.device ||
+            (!c.Device.empty() && std::filesystem::equivalent(c.Device, target.device, ec)))
+            return c.Usb;
+    return serial::InspectDevice(target.device).Usb;
+}
+
+// The rates to try on a port: those given, then the rate the device was set to.
+QList<int> RatesFor(const Options& options, int foundRate)
+{
+    QList<int> first = options.probeRates;
+    if (foundRate > 0) first.append(foundRate);
+    return Workbench::ProbeRates(first);
+}
+
+int OpenRate(const Options& options)
+{
+    return options.probeRates.isEmpty() ? Workbench::DefaultProbeRates().first()
+                                        : options.probeRates.first();
+}
+
+struct Job
+{
+    PortTarget target;
+    std::unique_ptr<LineTaskRunner> runner;
+};
+
+// Resolves the targets and runs one task per port until every one has ended; 0 or the usage
+// or port error status when the targets cannot be resolved.
+int RunAll(QCoreApplication& app, Console& console, const Options& options,
+           const LineTaskRunner::TaskFactory& factory,
+           const std::function<void(const Job&)>& onFinished, std::vector<Job>& jobs)
+{
+    const Targets targets = ResolveTargets(options.ports);
+    if (!targets.error.isEmpty()) {
+        console.Err(QStringLiteral("esp8266at: ") + targets.error);
+        return targets.exitStatus;
+    }
+    int finished = 0;
+    for (const PortTarget& target : targets.ports)
+        jobs.push_back({target, std::make_unique<LineTaskRunner>(target.number, target.device)});
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        Job& job = jobs[i];
+        LineTaskRunner* runner = job.runner.get();
+        QObject::connect(runner, &LineTaskRunner::ProgressChanged, [&console, runner, i, &job] {
+            if (LineTask* task = runner->CurrentTask())
+                console.SetProgress(int(i), job.target.name + QStringLiteral(": ") +
+                                                task->ProgressText());
+        });
+        QObject::connect(runner, &LineTaskRunner::Finished, [&, i] {
+            onFinished(jobs[i]);
+            if (++finished == int(jobs.size())) app.quit();
+        });
+    }
+    // Every port starts before the loop runs: all are probed at once.
+    for (Job& job : jobs)
+        job.runner->Start(OpenRate(options), factory);
+    if (finished < int(jobs.size())) app.exec();
+    console.EndProgress();
+    return ExitOk;
+}
+
+QString Where(const PortTarget& target)
+{
+    QString where = target.name;
+    if (QString::fromStdString(target.device) != target.name)
+        where += QStringLiteral(" (%1)").arg(QString::fromStdString(target.device));
+    return where;
+}
+
+} // namespace
+
+int RunProbe(QCoreApplication& app, Console& console, const Options& options)
+{
+    const std::vector<serial::PortCandidate> scanned = serial::ScanPorts();
+    QList<ProbeReport> reports;
+    std::vector<Job> jobs;
+    const auto factory = [&options](ProbeLine& line, int foundRate) -> std::unique_ptr<LineTask> {
+        return std::make_unique<Workbench::ModuleProbe>(line, RatesFor(options, foundRate),
+                                                        foundRate);
+    };
+    const auto finished = [&](const Job& job) {
+        ProbeReport report;
+        report.target = job.target;
+        report.usb = UsbOf(job.target, scanned);
+        if (auto* probe = dynamic_cast<Workbench::ModuleProbe*>(job.runner->CurrentTask())) {
+            report.result = probe->Result();
+        } else {
+            report.result.verdict = Workbench::ProbeVerdict::PortError;
+            report.result.error =
+                QStringLiteral("cannot open: %1")
+                    .arg(OpenFailureReason(job.target.device, {0, job.runner->OpenError().toStdString()}));
+        }
+        // JSON Lines go out as each port ends; the table waits for all.
+        if (options.json)
+            console.Out(QJsonDocument(ProbeJson(report)).toJson(QJsonDocument::Compact) + '\n');
+        reports.append(report);
+    };
+    const int status = RunAll(app, console, options, factory, finished, jobs);
+    if (status != ExitOk) return status == ExitUsage ? ExitUsage : status;
+    // The table lists the ports in the order they were named.
+    QList<ProbeReport> ordered;
+    for (const Job& job : jobs)
+        for (const ProbeReport& r : reports)
+            if (r.target.device == job.target.device) ordered.append(r);
+    if (!options.json) console.Out(ProbeTable(ordered));
+    int worst = ExitOk;
+    for (const ProbeReport& r : ordered)
+        if (r.result.verdict == Workbench::ProbeVerdict::PortError) {
+            worst = ExitPortError;
+            console.Err(QStringLiteral("esp8266at: %1: %2").arg(Where(r.target), r.result.error));
+        }
+    return worst;
+}
+
+int RunBaud(QCoreApplication& app, Console& console, const Options& options)
+{
+    std::vector<Job> jobs;
+    int worst = ExitOk;
+    const auto factory = [&options](ProbeLine& line, int foundRate) -> std::unique_ptr<LineTask> {
+        return std::make_unique<Workbench::RateChange>(line, RatesFor(options, foundRate),
+                                                       foundRate, options.toBaud, options.save);
+    };
+    const auto finished = [&](const Job& job) {
+        Workbench::RateChangeResult result;
+        if (auto* change = dynamic_cast<Workbench::RateChange*>(job.runner->CurrentTask())) {
+            result = change->Result();
+        } else {
+            result.outcome = Workbench::RateChangeOutcome::PortError;
+            result.to = options.toBaud;
+            result.message =
+                QStringLiteral("cannot open: %1")
+                    .arg(OpenFailureReason(job.target.device, {0, job.runner->OpenError().toStdString()}));
+        }
+        const int status = RateChangeExitStatus(result.outcome);
+        worst = std::max(worst, status);
+        if (options.json)
+            console.Out(QJsonDocument(RateChangeJson(job.target, result))
+                            .toJson(QJsonDocument::Compact) +
+                        '\n');
+        else if (status == ExitOk)
+            console.Out(QStringLiteral("%1: %2\n").arg(job.target.name, result.message).toUtf8());
+        if (status != ExitOk)
+            console.Err(QStringLiteral("esp8266at: %1: %2").arg(Where(job.target), result.message));
+        else if (!options.save && result.command.stored &&
+                 result.outcome == Workbench::RateChangeOutcome::Changed)
+            console.Err(QStringLiteral("esp8266at: %1: this firmware has only %2, which keeps "
+                                       "the rate over a restart")
+                            .arg(job.target.name, result.command.name));
+    };
+    const int status = RunAll(app, console, options, factory, finished, jobs);
+    if (status != ExitOk) return status;
+    return worst;
+}
+
+} // namespace Cli

@@ -1,0 +1,222 @@
+#include "workbench/modulefacts.h"
+
+#include "workbench/replies.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <array>
+
+namespace Workbench {
+namespace {
+
+QString Text(const QByteArray& bytes)
+{
+    return QString::fromUtf8(bytes);
+}
+
+// What follows `label` on a line that starts with it; nullopt for other lines.
+std::optional<QString> After(const QByteArray& line, QByteArrayView label)
+{
+    if (!line.startsWith(label)) return std::nullopt;
+    return Text(line.mid(label.size())).trimmed();
+}
+
+// The text inside the first pair of double quotes after `from`.
+QString Quoted(const QByteArray& line, qsizetype from = 0)
+{
+    const qsizetype open = line.indexOf('"', from);
+    if (open < 0) return {};
+    const qsizetype close = line.indexOf('"', open + 1);
+    if (close < 0) return {};
+    return Text(line.mid(open + 1, close - open - 1));
+}
+
+// A build date as the 1.x firmware prints it on a line of its own: "Dec  2 2016 14:21:16".
+bool IsBareDate(const QByteArray& line)
+{
+    static const QRegularExpression date(
+        QStringLiteral("^[A-Z][a-z]{2} +[0-9]{1,2} [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}$"));
+    return date.match(Text(line)).hasMatch();
+}
+
+} // namespace
+
+int FirmwareVersion::Generation() const
+{
+    if (major >= 2) return 2;
+    if (major == 1) return 1;
+    return 0;
+}
+
+QList<QByteArray> InformationLines(const QByteArray& answer, const QByteArray& command)
+{
+    const QByteArray echo = command.trimmed();
+    QList<QByteArray> lines;
+    bool echoSeen = echo.isEmpty();
+    for (const QByteArray& raw : answer.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty()) continue;
+        if (!echoSeen && line == echo) {
+            echoSeen = true;
+            continue;
+        }
+        if (FinalResultOfLine(line) != FinalResult::None) continue;
+        lines.append(line);
+    }
+    return lines;
+}
+
+FirmwareVersion ParseVersion(const QByteArray& answer)
+{
+    FirmwareVersion v;
+    for (const QByteArray& line : InformationLines(answer, "AT+GMR")) {
+        v.lines.append(Text(line));
+        if (const auto at = After(line, "AT version:")) {
+            const qsizetype bracket = at->indexOf(QLatin1Char('('));
+            v.at = (bracket < 0 ? *at : at->left(bracket)).trimmed();
+            if (bracket >= 0) {
+                const qsizetype close = at->lastIndexOf(QLatin1Char(')'));
+                v.atDetail = at->mid(bracket + 1, close > bracket ? close - bracket - 1 : -1);
+            }
+            static const QRegularExpression number(QStringLiteral("^([0-9]+)\\.([0-9]+)"));
+            const auto match = number.match(v.at);
+            if (match.hasMatch()) {
+                v.major = match.captured(1).toInt();
+                v.minor = match.captured(2).toInt();
+            }
+        } else if (const auto sdk = After(line, "SDK version:")) {
+            v.sdk = *sdk;
+        } else if (line.startsWith("compile time")) {
+            // "compile time:<date>" or ESP-AT's "compile time(<hash>):<date>".
+            const qsizetype colon = line.indexOf(':');
+            if (colon > 0) v.buildDate = Text(line.mid(colon + 1)).trimmed();
+        } else if (const auto bin = After(line, "Bin version:")) {
+            v.bin = *bin;
+        } else if (v.buildDate.isEmpty() && IsBareDate(line)) {
+            v.buildDate = Text(line);
+        }
+    }
+    // 1.x puts its date in the AT line's brackets when no line of its own gives one.
+    if (v.buildDate.isEmpty() && !v.atDetail.isEmpty()) {
+        static const QRegularExpression date(
+            QStringLiteral("[A-Z][a-z]{2} +[0-9]{1,2} [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}"));
+        const auto match = date.match(v.atDetail);
+        if (match.hasMatch()) v.buildDate = match.captured(0);
+    }
+    return v;
+}
+
+std::optional<int> ParseWifiMode(const QByteArray& answer)
+{
+    for (const QByteArray& line : InformationLines(answer, "AT+CWMODE?")) {
+        const auto value = After(line, "+CWMODE:");
+        if (!value) continue;
+        bool ok = false;
+        const int mode = value->toInt(&ok);
+        if (ok && mode >= 1 && mode <= 3) return mode;
+    }
+    return std::nullopt;
+}
+
+JoinedAccessPoint ParseJoinedAccessPoint(const QByteArray& answer, bool ok)
+{
+    JoinedAccessPoint ap;
+    ap.answered = ok;
+    if (!ok) return ap;
+    // The name may hold quotes and commas: the access point's address, a MAC, marks its end.
+    static const QRegularExpression full(QStringLiteral(
+        "^\\+CWJAP:\"(.*)\",\"([0-9A-Fa-f]{2}(?::[0-9A-Fa-f]{2}){5})\",(-?[0-9]+),(-?[0-9]+)"));
+    static const QRegularExpression nameOnly(QStringLiteral("^\\+CWJAP:\"(.*)\"$"));
+    for (const QByteArray& line : InformationLines(answer, "AT+CWJAP?")) {
+        const QString text = Text(line);
+        if (const auto m = full.match(text); m.hasMatch()) {
+            ap.joined = true;
+            ap.ssid = m.captured(1);
+            ap.bssid = m.captured(2).toLower();
+            ap.channel = m.captured(3).toInt();
+            ap.rssi = m.captured(4).toInt();
+            return ap;
+        }
+        if (const auto m = nameOnly.match(text); m.hasMatch()) {
+            ap.joined = true;
+            ap.ssid = m.captured(1);
+            return ap;
+        }
+    }
+    return ap; // "No AP"
+}
+
+QString ParseStationMac(const QByteArray& answer)
+{
+    for (const QByteArray& line : InformationLines(answer, "AT+CIPSTAMAC?"))
+        if (line.startsWith("+CIPSTAMAC:")) return Quoted(line).toLower();
+    return {};
+}
+
+InterfaceAddresses ParseAddresses(const QByteArray& answer)
+{
+    InterfaceAddresses a;
+    const std::array<std::pair<QByteArrayView, QString InterfaceAddresses::*>, 4> fields{{
+        {"+CIFSR:STAIP,", &InterfaceAddresses::stationIp},
+        {"+CIFSR:STAMAC,", &InterfaceAddresses::stationMac},
+        {"+CIFSR:APIP,", &InterfaceAddresses::softApIp},
+        {"+CIFSR:APMAC,", &InterfaceAddresses::softApMac},
+    }};
+    for (const QByteArray& line : InformationLines(answer, "AT+CIFSR"))
+        for (const auto& [label, field] : fields)
+            if (line.startsWith(label)) a.*field = Quoted(line, label.size());
+    a.stationMac = a.stationMac.toLower();
+    a.softApMac = a.softApMac.toLower();
+    return a;
+}
+
+QString WifiModeName(std::optional<int> mode)
+{
+    switch (mode.value_or(0)) {
+    case 1:
+        return QStringLiteral("station");
+    case 2:
+        return QStringLiteral("soft AP");
+    case 3:
+        return QStringLiteral("station + soft AP");
+    default:
+        return {};
+    }
+}
+
+RateCommand RateCommandFor(const FirmwareVersion& version, int baud, bool save)
+{
+    RateCommand c;
+    const bool uartCommands = version.major >= 2 || (version.major == 1 && version.minor >= 1);
+    if (uartCommands) {
+        // ESP-AT on the ESP8266 takes 80 to 5000000 bit/s; the 1.x firmware 110 to 115200 * 40.
+        const int low = version.major >= 2 ? 80 : 110;
+        const int high = version.major >= 2 ? 5'000'000 : 115200 * 40;
+        c.name = save ? QStringLiteral("AT+UART_DEF") : QStringLiteral("AT+UART_CUR");
+        c.stored = save;
+        if (baud < low || baud > high) {
+            c.refusal = QStringLiteral("%1 takes %2 to %3 bit/s").arg(c.name).arg(low).arg(high);
+            return c;
+        }
+        // 8 data bits, 1 stop bit, no parity, no flow control: the line the probe found it on.
+        c.command = c.name.toLatin1() + '=' + QByteArray::number(baud) + ",8,1,0,0\r\n";
+        return c;
+    }
+    // Firmware without the UART commands keeps the rate AT+CIOBAUD sets; it takes a fixed list.
+    static const QList<int> rates{9600, 19200, 38400, 74880, 115200, 230400, 460800, 921600};
+    c.name = QStringLiteral("AT+CIOBAUD");
+    c.stored = true;
+    if (!rates.contains(baud)) {
+        QStringList names;
+        for (int r : rates)
+            names.append(QString::number(r));
+        c.refusal = QStringLiteral("this firmware (AT+CIOBAUD) takes only %1")
+                        .arg(names.join(QStringLiteral(", ")));
+        return c;
+    }
+    c.command = "AT+CIOBAUD=" + QByteArray::number(baud) + "\r\n";
+    return c;
+}
+
+} // namespace Workbench
