@@ -1,6 +1,7 @@
 #include "app/unit1.h"
 
 #include "serial/portinfo.h"
+#include "app/identifymodule.h"
 #include "app/sessionlog.h"
 #include "framework/memoryreturn.h"
 #include "serial/portnames.h"
@@ -88,6 +89,7 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     // The free line and Exit write to one port: one quiet line around "+++" serves both.
     SessionLog->ShareGuard(
         Guard, [this] { return NowMs(); }, [this] { return Port->LastReceivedMs(); });
+    Identifier = AttachModuleIdentifier(*this);
     ConfigStep = 0;
 
     Timer1 = new QTimer(this);
@@ -233,9 +235,11 @@ void TForm1::RefreshPortList()
                 problems.push_back(c);
                 continue;
             }
-            suiComboBox_PcPort->addItem(Workbench::PortListText(int(c.Number)));
-            suiComboBox_PcPort->setItemData(suiComboBox_PcPort->count() - 1,
-                                            QString::fromStdString(serial::PortToolTip(c)),
+            const QString text = Workbench::PortListText(int(c.Number));
+            suiComboBox_PcPort->addItem(text);
+            QString tip = QString::fromStdString(serial::PortToolTip(c));
+            if (Identifier) tip = Identifier->DecoratedToolTip(text, tip);
+            suiComboBox_PcPort->setItemData(suiComboBox_PcPort->count() - 1, tip,
                                             Qt::ToolTipRole);
         }
         // The command line's port is listed for this run even when the scan does not list it.
@@ -264,6 +268,12 @@ void TForm1::RefreshPortList()
     }
     PortProblems.clear();
     if (!ScanProblems.isEmpty()) ReportPortProblems(ScanProblems);
+    ShowPortToolTip();
+}
+
+void TForm1::AfterIdentify()
+{
+    if (PortListStale && !Port->IsOpen() && !PortShownOpen) RefreshPortList();
     ShowPortToolTip();
 }
 
@@ -358,8 +368,10 @@ void TForm1::ShowOpenIndicator()
 
 void TForm1::suiButton_OpenPortClick()
 {
-    // The user's own Open or Close ends the wait for a lost device.
+    // The user's own Open or Close ends the wait for a lost device, and an identification
+    // that holds the device.
     ReopenDeadline->stop();
+    if (Identifier) Identifier->Cancel();
     // While the window shows Opened the button reads "Close", so a device that hung up an
     // instant ago is closed, not opened again.
     if (Port->IsOpen() || PortShownOpen) {
@@ -414,7 +426,7 @@ void TForm1::ReopenDeadlinePassed()
 void TForm1::OnPortCandidatesChanged()
 {
     // The list is locked while the port is open, and a probe would find the port busy anyway.
-    if (Port->IsOpen() || PortShownOpen) {
+    if (Port->IsOpen() || PortShownOpen || (Identifier && Identifier->Running())) {
         PortListStale = true;
         return;
     }

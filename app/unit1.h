@@ -22,6 +22,7 @@
 class PortWatcher;
 
 class TSessionLogForm;
+class TModuleIdentifier;
 
 class TForm1 : public QWidget, public Ui::TForm1
 {
@@ -110,6 +111,12 @@ public:
     QTimer* ReopenDeadline = nullptr;
     // The session log window (Ctrl+L); it records the port's traffic from start-up on.
     TSessionLogForm* SessionLog = nullptr;
+    // "Identify module" of the window menu.
+    TModuleIdentifier* Identifier = nullptr;
+    // An identification has ended: the port list catches up with what changed meanwhile.
+    void AfterIdentify();
+    // The list's tooltip: the selected item's text, or the reasons of the last failure.
+    void ShowPortToolTip();
 
 public slots:
     void FormCreate();
@@ -156,8 +163,6 @@ private:
     void TryReopen();
     // The list item whose device is device, or -1.
     int PortItemForDevice(const std::string& device) const;
-    // The list's tooltip: the selected item's text, or the reasons of the last failure.
-    void ShowPortToolTip();
     // Makes text the list's tooltip and writes it to standard error unless it was the last
     // text written there.
     void ReportPortProblems(const QString& text);

@@ -317,3 +317,41 @@ void ModuleProbe::Finish(ProbeVerdict verdict)
 }
 
 } // namespace Workbench
+
+namespace Workbench {
+
+QString ProbeSummary(const ProbeResult& r)
+{
+    QStringList rates;
+    for (int rate : r.ratesTried)
+        rates.append(QString::number(rate));
+    switch (r.verdict) {
+    case ProbeVerdict::NoModule:
+        return QStringLiteral("no module (nothing answers at %1)").arg(rates.join(QStringLiteral(", ")));
+    case ProbeVerdict::NotAModule:
+        return QStringLiteral("not a module (something sends bytes, but never an AT answer, at "
+                              "%1)")
+            .arg(rates.join(QStringLiteral(", ")));
+    case ProbeVerdict::PortError:
+        return QStringLiteral("port error: %1").arg(r.error);
+    case ProbeVerdict::Module:
+        break;
+    }
+    const ModuleFacts& f = r.facts;
+    QStringList parts{QStringLiteral("module at %1 baud").arg(r.baud),
+                      r.echo ? QStringLiteral("echo on") : QStringLiteral("echo off")};
+    if (!f.version.at.isEmpty()) parts.append(QStringLiteral("AT %1").arg(f.version.at));
+    if (!f.version.sdk.isEmpty()) parts.append(QStringLiteral("SDK %1").arg(f.version.sdk));
+    if (!f.version.buildDate.isEmpty())
+        parts.append(QStringLiteral("built %1").arg(f.version.buildDate));
+    if (f.wifiMode) parts.append(WifiModeName(f.wifiMode));
+    if (f.accessPoint.answered)
+        parts.append(f.accessPoint.joined ? QStringLiteral("joined \"%1\"").arg(f.accessPoint.ssid)
+                                           : QStringLiteral("not joined"));
+    if (!f.stationMac.isEmpty()) parts.append(QStringLiteral("MAC %1").arg(f.stationMac));
+    if (!f.addresses.stationIp.isEmpty())
+        parts.append(QStringLiteral("address %1").arg(f.addresses.stationIp));
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace Workbench

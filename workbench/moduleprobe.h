@@ -132,3 +132,11 @@ private:
 };
 
 } // namespace Workbench
+
+namespace Workbench {
+
+// The result in one line for people: "module at 74880 baud, echo on, AT 1.2.0.0, ...",
+// "no module (nothing answers at 115200, 9600 ...)", "not a module (...)".
+QString ProbeSummary(const ProbeResult& result);
+
+} // namespace Workbench
