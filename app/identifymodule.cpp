@@ -108,5 +108,9 @@ QString TModuleIdentifier::DecoratedToolTip(const QString& portText, const QStri
 
 TModuleIdentifier* AttachModuleIdentifier(TForm1& form)
 {
-    return new TModuleIdentifier(form);
+    auto* identifier = new TModuleIdentifier(form);
+    // The result is a mark of the session log, in order with the port's traffic.
+    QObject::connect(identifier, &TModuleIdentifier::Identified, form.SessionLog,
+                     [log = form.SessionLog](const QString& text) { log->AddMark(text); });
+    return identifier;
 }

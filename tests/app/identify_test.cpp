@@ -4,6 +4,7 @@
 #include "simulatedmodule.h"
 
 #include "app/identifymodule.h"
+#include "app/sessionlog.h"
 #include "appfixture.h"
 #include "skin/suititlebar.h"
 
@@ -64,6 +65,14 @@ TEST_F(IdentifyTest, SelectsTheFoundRateAndTellsTheResultInTheTooltipAndTheLog)
     ASSERT_EQ(identified.size(), 1);
     EXPECT_TRUE(identified[0][0].toString().startsWith("identify COM1: module at 57600 baud"))
         << identified[0][0].toString().toStdString();
+    // The session log has it as a mark.
+    form.SessionLog->OpenWindow();
+    RunEventsUntil([&] {
+        return form.SessionLog->VisibleRows().join('\n').contains("identify COM1: module at 57600");
+    });
+    EXPECT_TRUE(
+        form.SessionLog->VisibleRows().join('\n').contains("identify COM1: module at 57600 baud"))
+        << form.SessionLog->VisibleRows().join('\n').toStdString();
     EXPECT_TRUE(form.suiComboBox_PcPort->toolTip().contains("Identified: module at 57600 baud"))
         << form.suiComboBox_PcPort->toolTip().toStdString();
     // The port is free again; opening it at the selected rate talks to the module.
