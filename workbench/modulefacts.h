@@ -87,7 +87,8 @@ struct RateCommand
 
 // AT+UART_CUR (or AT+UART_DEF when save) on AT 1.1 and later and on ESP-AT; AT+CIOBAUD on
 // older firmware, which has only that (and keeps the rate). Rates outside what the
-// generation takes are refused.
+// generation takes are refused: 110 to 4608000 (1.x), 80 to 4500000 (ESP-AT on the ESP8266),
+// 9600 to 921600 (AT+CIOBAUD).
 RateCommand RateCommandFor(const FirmwareVersion& version, int baud, bool save);
 
 } // namespace Workbench

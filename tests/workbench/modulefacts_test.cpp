@@ -100,13 +100,14 @@ TEST(ModuleFacts, RateCommandPerFirmwareGeneration)
     FirmwareVersion v2;
     v2.major = 2;
     v2.minor = 0;
-    EXPECT_EQ(RateCommandFor(v2, 5'000'000, false).command, "AT+UART_CUR=5000000,8,1,0,0\r\n");
+    EXPECT_EQ(RateCommandFor(v2, 80, false).command, "AT+UART_CUR=80,8,1,0,0\r\n");
+    EXPECT_TRUE(RateCommandFor(v2, 4'600'000, false).command.isEmpty());
 
     // 1.0 and unlabelled firmware have only AT+CIOBAUD, with its fixed list.
     FirmwareVersion old;
     EXPECT_EQ(RateCommandFor(old, 74880, false).command, "AT+CIOBAUD=74880\r\n");
     EXPECT_TRUE(RateCommandFor(old, 74880, false).stored);
-    EXPECT_TRUE(RateCommandFor(old, 57600, false).command.isEmpty());
+    EXPECT_TRUE(RateCommandFor(old, 4800, false).command.isEmpty());
     FirmwareVersion v10;
     v10.major = 1;
     v10.minor = 0;
