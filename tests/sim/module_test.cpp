@@ -273,6 +273,13 @@ TEST(ModuleDialogue, ResetReportsReadyAfterItsDelayAndForgetsSessionState)
     EXPECT_TRUE(d.module.joined());
     // Echo and the transmission mode are back at their power-on values.
     EXPECT_EQ(d.send("AT+CIPMODE?\r\n"), "AT+CIPMODE?\r\r\n+CIPMODE:0\r\n\r\nOK\r\n");
+
+    // Leaving the network while the automatic join is under way ends that join for good.
+    d.send("ATE0\r\nAT+RST\r\n");
+    EXPECT_EQ(d.wait(200), "\r\nready\r\n");
+    EXPECT_EQ(d.send("AT+CWQAP\r\n"), "AT+CWQAP\r\r\n\r\nOK\r\n");
+    EXPECT_EQ(d.wait(5000), "");
+    EXPECT_FALSE(d.module.joined());
 }
 
 TEST(ModuleDialogue, NormalSendAndReceive)

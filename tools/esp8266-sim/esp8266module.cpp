@@ -366,6 +366,7 @@ void Esp8266Module::execute(const AtCommandLine& command, std::int64_t nowMs)
         cwlap(command, nowMs);
     } else if (name == "AT+CWQAP" && (plain || command.form == CommandForm::Test)) {
         ok();
+        if (plain) ++joinGeneration; // also stops an automatic join under way
         if (plain && joined()) {
             dropLink(true);
             joinedIndex = -1;
@@ -456,12 +457,15 @@ void Esp8266Module::startJoin(int index, bool answer, std::int64_t nowMs)
     const bool okFirst = answer && options.okBeforeIp;
     const bool okLast = answer && !options.okBeforeIp;
     if (answer) mode = Mode::Busy;
-    schedule(connectedMs, [this, index, okFirst] {
+    const std::uint64_t generation = ++joinGeneration;
+    schedule(connectedMs, [this, index, okFirst, generation] {
+        if (generation != joinGeneration) return; // left or replaced meanwhile
         joinedIndex = index;
         emit("WIFI CONNECTED\r\n");
         if (okFirst) finishBusy("\r\nOK\r\n");
     });
-    schedule(gotIpMs, [this, okLast] {
+    schedule(gotIpMs, [this, okLast, generation] {
+        if (generation != joinGeneration) return;
         hasIp = true;
         emit("WIFI GOT IP\r\n");
         if (okLast) finishBusy("\r\nOK\r\n");
@@ -589,6 +593,7 @@ void Esp8266Module::cwmode(const AtCommandLine& command)
             if (const auto value = NumberParameter(command.parameters[0], 1, 3)) {
                 wifiMode = int(*value);
                 ok();
+                if (wifiMode == 2) ++joinGeneration;
                 if (wifiMode == 2 && joined()) {
                     dropLink(true);
                     joinedIndex = -1;
@@ -640,6 +645,7 @@ void Esp8266Module::cwjap(const AtCommandLine& command, std::int64_t nowMs)
         hasIp = false;
         emit("WIFI DISCONNECT\r\n");
     }
+    ++joinGeneration; // an automatic join still under way gives way to this one
     const auto& aps = options.accessPoints;
     const auto found = std::find_if(aps.begin(), aps.end(),
                                     [&](const AccessPoint& ap) { return ap.ssid == ssid; });

@@ -197,6 +197,7 @@ private:
     int wifiMode = 1;     // 1 station, 2 access point, 3 both
     int joinedIndex = -1; // into options.accessPoints
     bool hasIp = false;
+    std::uint64_t joinGeneration = 0; // a join's timers act only while it is the latest
     int multiplex = 0;    // AT+CIPMUX
     int transferMode = 0; // AT+CIPMODE
     int serverPort = 0;   // 0 while no server runs
