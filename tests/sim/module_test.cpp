@@ -302,9 +302,9 @@ TEST(ModuleDialogue, NormalSendAndReceive)
     d.module.linkData("x\r\nOK\r\nERROR\r\n", d.now);
     EXPECT_EQ(d.module.poll(d.now), "\r\n+IPD,14:x\r\nOK\r\nERROR\r\n");
     d.module.linkData(std::string(3000, 'z'), d.now);
-    EXPECT_EQ(d.module.poll(d.now), "\r\n+IPD,1460:" + std::string(1460, 'z') + "\r\n+IPD,1460:" +
-                                        std::string(1460, 'z') + "\r\n+IPD,80:" +
-                                        std::string(80, 'z'));
+    EXPECT_EQ(d.module.poll(d.now), "\r\n+IPD,1460:" + std::string(1460, 'z') +
+                                        "\r\n+IPD,1460:" + std::string(1460, 'z') +
+                                        "\r\n+IPD,80:" + std::string(80, 'z'));
     d.module.linkClosed(d.now);
     EXPECT_EQ(d.module.poll(d.now), "CLOSED\r\n");
     EXPECT_EQ(d.send("AT+CIPSEND=3\r\n"), "link is not valid\r\n\r\nERROR\r\n");

@@ -41,7 +41,8 @@ const char* kindName(LinkKind kind)
 // The access point's MAC is the station's with the locally administered bit set.
 std::string softApMacFor(const std::string& stationMac)
 {
-    const unsigned first = (unsigned(std::stoul(stationMac.substr(0, 2), nullptr, 16)) | 0x02u) & 0xffu;
+    const unsigned first =
+        (unsigned(std::stoul(stationMac.substr(0, 2), nullptr, 16)) | 0x02u) & 0xffu;
     char octet[8];
     std::snprintf(octet, sizeof octet, "%02x", first);
     return octet + stationMac.substr(2);
@@ -86,8 +87,7 @@ Esp8266Module::Esp8266Module(ModuleOptions options, ModuleNetwork* network)
     : options(std::move(options)), network(network), echo(this->options.echo)
 {
     moduleLine = storedLine = portLine = this->options.line;
-    stationMac =
-        this->options.stationMac.empty() ? StationMacForPort(0) : this->options.stationMac;
+    stationMac = this->options.stationMac.empty() ? StationMacForPort(0) : this->options.stationMac;
     spontaneousResetArmed = this->options.resetAfterMs > 0;
 }
 
@@ -99,7 +99,8 @@ void Esp8266Module::setPortLine(int baud, std::optional<Parity> parity)
 
 bool Esp8266Module::lineMatches() const
 {
-    return portLine.baud == moduleLine.baud && portParity.value_or(moduleLine.parity) == moduleLine.parity;
+    return portLine.baud == moduleLine.baud &&
+           portParity.value_or(moduleLine.parity) == moduleLine.parity;
 }
 
 ModuleState Esp8266Module::state() const
@@ -179,9 +180,8 @@ void Esp8266Module::emitAt(const LineSettings& line, std::string_view bytes)
     }
     // Through an adapter each byte arrives once the UART has sent it (at the module's rate,
     // one byte after the other) and the adapter's latency has passed: late, and in pieces.
-    const std::int64_t frameUs =
-        std::max<std::int64_t>(1, (line.parity == Parity::None ? 10 : 11) * 1'000'000LL /
-                                      std::max(1, line.baud));
+    const std::int64_t frameUs = std::max<std::int64_t>(
+        1, (line.parity == Parity::None ? 10 : 11) * 1'000'000LL / std::max(1, line.baud));
     wireFreeUs = std::max(wireFreeUs, clockMs * 1000);
     for (char c : bytes) {
         wireFreeUs += frameUs;
@@ -355,8 +355,8 @@ void Esp8266Module::execute(const AtCommandLine& command, std::int64_t nowMs)
         uart(command, name == "AT+UART_DEF");
     } else if (name == "AT+CIOBAUD") {
         ciobaud(command);
-    } else if (name == "AT+CIPSTAMAC" ||
-               (options.firmware == 1 && (name == "AT+CIPSTAMAC_CUR" || name == "AT+CIPSTAMAC_DEF"))) {
+    } else if (name == "AT+CIPSTAMAC" || (options.firmware == 1 && (name == "AT+CIPSTAMAC_CUR" ||
+                                                                    name == "AT+CIPSTAMAC_DEF"))) {
         cipstamac(command);
     } else if (name == "AT+CWMODE") {
         cwmode(command);
@@ -452,7 +452,8 @@ void Esp8266Module::boot()
 void Esp8266Module::startJoin(int index, bool answer, std::int64_t nowMs)
 {
     const bool quick = options.joinDelayMs > 0;
-    const std::int64_t connectedMs = nowMs + (quick ? options.joinDelayMs : options.joinConnectedMs);
+    const std::int64_t connectedMs =
+        nowMs + (quick ? options.joinDelayMs : options.joinConnectedMs);
     const std::int64_t gotIpMs = quick ? connectedMs : connectedMs + options.joinGotIpMs;
     const bool okFirst = answer && options.okBeforeIp;
     const bool okLast = answer && !options.okBeforeIp;
@@ -517,7 +518,9 @@ void Esp8266Module::uart(const AtCommandLine& command, bool store)
         return;
     }
     ok(); // still at the old settings; everything after goes out at the new ones
-    moduleLine = {int(*baud), *parity == 1 ? Parity::Odd : *parity == 2 ? Parity::Even : Parity::None};
+    moduleLine = {int(*baud), *parity == 1   ? Parity::Odd
+                              : *parity == 2 ? Parity::Even
+                                             : Parity::None};
     dataBits = int(*bits);
     stopBits = int(*stop);
     flowControl = int(*flow);
