@@ -625,7 +625,7 @@ void Esp8266Module::cwjap(const AtCommandLine& command, std::int64_t nowMs)
             const AccessPoint& ap = options.accessPoints[std::size_t(joinedIndex)];
             // ESP-AT adds pci_en, reconn_interval, listen_interval, scan_mode and pmf.
             emit("+CWJAP:\"" + ap.ssid + "\",\"" + ap.mac + "\"," + std::to_string(ap.channel) +
-                 "," + std::to_string(ap.rssi) + (options.firmware >= 2 ? ",0,1,3,0,1" : "") +
+                 "," + std::to_string(ap.rssi) + (options.firmware >= 2 ? ",0,1,3,0,0" : "") +
                  "\r\n");
         } else {
             emit("No AP\r\n");
