@@ -227,6 +227,18 @@ TEST(SimulatorProgram, BootsWhenThePortIsOpenedAndSpeaksTheChosenFirmware)
     ::close(fd);
 }
 
+TEST(SimulatorProgram, EchoLatencyDelaysEveryAnswer)
+{
+    RunningProgram program({"--echo-latency-ms", "300"}, 10);
+    ASSERT_TRUE(fs::is_symlink(program.alias)) << program.announced;
+    const int fd = openRaw(program.alias);
+    ASSERT_GE(fd, 0);
+    const auto sent = std::chrono::steady_clock::now();
+    EXPECT_ANSWER(fd, "AT\r\n", "AT\r\r\n\r\nOK\r\n");
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(300));
+    ::close(fd);
+}
+
 TEST(SimulatorProgram, RefusesBadArgumentsAndHelpsOnRequest)
 {
     for (const char* arguments :
