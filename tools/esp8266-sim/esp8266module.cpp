@@ -495,7 +495,8 @@ void Esp8266Module::uart(const AtCommandLine& command, bool store)
     if (command.form == CommandForm::Query) {
         const LineSettings& line = store ? storedLine : moduleLine;
         // The current rate is read back from the divider, so 115200 shows as 115273.
-        const int baud = store ? line.baud : UartClockHz / (UartClockHz / line.baud);
+        const bool divided = !store && line.baud > 0 && line.baud <= UartClockHz;
+        const int baud = divided ? UartClockHz / (UartClockHz / line.baud) : line.baud;
         emit(name + std::to_string(baud) + "," + std::to_string(store ? storedDataBits : dataBits) +
              "," + std::to_string(store ? storedStopBits : stopBits) + "," +
              std::to_string(parityNumber(line.parity)) + "," +
