@@ -106,6 +106,12 @@ QString ModuleProbe::ProgressText() const
 
 void ModuleProbe::NextRate(std::int64_t nowMs)
 {
+    // Something spoke but never said OK: a module that was booting when the port opened (its
+    // ROM's report first, "ready" later, input meanwhile lost) answers on a second round.
+    if (RateIndex + 1 >= Rates.size() && !SecondRound && !Outcome.ratesHeard.isEmpty()) {
+        SecondRound = true;
+        RateIndex = -1;
+    }
     while (++RateIndex < Rates.size()) {
         const int rate = Rates[RateIndex];
         Outcome.ratesTried.append(rate);

@@ -47,7 +47,7 @@ struct ProbeResult
     ProbeVerdict verdict = ProbeVerdict::NoModule;
     int baud = 0; // the rate the module answered at; 0 without a module
     bool echo = false;
-    QList<int> ratesTried;
+    QList<int> ratesTried;  // in order; a second round when the first heard only noise
     QList<int> ratesHeard;  // rates at which bytes came that were no AT answer
     QByteArray heard;       // the first bytes such a rate brought, for "not a module"
     ModuleFacts facts;
@@ -121,6 +121,7 @@ private:
     bool Legible = false; // ERROR or busy: a module that did not say OK yet
     bool Retried = false;
     bool EchoSeen = false;
+    bool SecondRound = false;
     std::int64_t BusyStartMs = 0;
     std::int64_t SettleStartMs = 0;
 

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 
 #include <fcntl.h>
+#include <termios.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -79,12 +80,27 @@ protected:
             StartModule(com, options);
         }
     }
+    // Sets the port's side of every module's terminal to 9600, as a freshly plugged adapter
+    // is: the simulator sets its own rate there, which the probe would try first.
+    void AsFreshAdapters()
+    {
+        for (const auto& module : Modules) {
+            const int fd = ::open(module->slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            ASSERT_GE(fd, 0);
+            termios tio{};
+            ::tcgetattr(fd, &tio);
+            ::cfsetspeed(&tio, B9600);
+            ::tcsetattr(fd, TCSANOW, &tio);
+            ::close(fd);
+        }
+    }
     std::vector<Bench> Setup;
 };
 
 TEST_F(ProbeTest, SixteenModulesAGarbageDeviceAndAnEmptyPortAtOnce)
 {
     StartBench();
+    AsFreshAdapters();
     GarbageTerminal garbage;
     Alias(17, garbage.path());
     SilentTerminal silent;
@@ -107,6 +123,8 @@ TEST_F(ProbeTest, SixteenModulesAGarbageDeviceAndAnEmptyPortAtOnce)
         SCOPED_TRACE("COM" + std::to_string(com));
         EXPECT_EQ(p["result"].toString(), "module");
         EXPECT_EQ(p["baud"].toInt(), Setup[com - 1].baud);
+        // Found by its search: 9600 first (the port's own rate), then the usual order.
+        EXPECT_EQ(p["rates_tried"].toArray().last().toInt(), Setup[com - 1].baud);
         EXPECT_EQ(p["echo"].toBool(), true);
         const QJsonObject firmware = p["firmware"].toObject();
         const int generation = Setup[com - 1].firmware;

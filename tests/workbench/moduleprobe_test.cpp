@@ -147,9 +147,27 @@ TEST(ModuleProbe, NothingOrOnlyGarbageAtEveryRate)
     ModuleProbe other(noisy, ProbeRates({}), 19200);
     Drive(other, noisy);
     EXPECT_EQ(other.Result().verdict, ProbeVerdict::NotAModule);
-    EXPECT_EQ(other.Result().ratesHeard.size(), DefaultProbeRates().size());
+    // Two rounds: the first might have met a module that was still starting.
+    EXPECT_EQ(other.Result().ratesHeard.size(), 2 * DefaultProbeRates().size());
     EXPECT_FALSE(other.Result().heard.isEmpty());
     EXPECT_EQ(noisy.RatesSet.last(), 19200);
+}
+
+TEST(ModuleProbe, AModuleBootingAsThePortOpensIsFoundOnTheSecondRound)
+{
+    // Its ROM's report at 74880 is noise at the first rate; what is sent to it in the 500 ms
+    // before the firmware listens (at 115200) is lost.
+    ScriptedLine line;
+    line.Answer = [&](int rate, const QByteArray& w) -> QByteArray {
+        if (line.Writes.size() == 1) return QByteArray("\x8e\xf0\x00boot", 7);
+        if (line.Now < 500) return {};
+        return ModuleAt(115200, false)(rate, w);
+    };
+    ModuleProbe probe(line, ProbeRates({}), 0, false);
+    Drive(probe, line);
+    EXPECT_EQ(probe.Result().verdict, ProbeVerdict::Module);
+    EXPECT_EQ(probe.Result().baud, 115200);
+    EXPECT_EQ(probe.Result().ratesTried.size(), DefaultProbeRates().size() + 1);
 }
 
 TEST(ModuleProbe, BusyModuleIsAskedAgainOnceItsEarlierCommandIsAnswered)
