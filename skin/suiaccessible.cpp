@@ -224,8 +224,8 @@ QAccessibleInterface* TsuiAccessibleParts::Part(int index) const
 
 // ---------------------------------------------------------------------------------------------
 // The base of every skinned control's interface. The name is, in this order: the name a program
-// set, the control's own text (caption), the label the form links to it, and its tooltip; the
-// tooltip otherwise becomes the description.
+// set, the control's own text (caption), the label the form links to it, its tooltip, and the
+// caption of the panel or window around it; a tooltip not used as the name is the description.
 
 class TsuiAccessibleControl : public QAccessibleWidget
 {
@@ -271,17 +271,19 @@ protected:
             if (QAccessibleInterface* owner = QAccessible::queryAccessibleInterface(FNamedBy))
                 return owner->text(QAccessible::Name);
         for (const QString& name : {widget()->accessibleName(), OwnText(), LinkedLabelText(widget()),
-                                    EnclosingCaption()})
+                                    widget()->toolTip()})
             if (!name.trimmed().isEmpty()) return name;
-        return widget()->toolTip();
+        return EnclosingCaption();
     }
 
 private:
-    // A control without a label of its own is named by the panel or group box it sits in.
+    // A control without a label of its own is named by the panel, group box or skinned window
+    // it sits in (the session log's view is the session log).
     QString EnclosingCaption() const
     {
         const QWidget* parent = widget()->parentWidget();
-        if (qobject_cast<const TsuiPanel*>(parent) || qobject_cast<const TsuiCustomGroupBox*>(parent))
+        if (qobject_cast<const TsuiPanel*>(parent) || qobject_cast<const TsuiCustomGroupBox*>(parent) ||
+            qobject_cast<const TsuiForm*>(parent))
             return CaptionProperty(parent);
         return {};
     }
