@@ -498,8 +498,11 @@ void TsuiTabControlTopPanel::keyPressEvent(QKeyEvent* event)
 void TsuiTabControlTopPanel::focusInEvent(QFocusEvent*)
 {
     update();
-    // The strip has the focus; what a reader should say is the selected tab.
-    AnnounceFocusedPart(this, FTabIndex);
+    // The strip has the focus; what a reader should say is the selected tab. Qt tells of the
+    // strip itself after this handler, so the tab is told once that is done.
+    QMetaObject::invokeMethod(
+        this, [this] { if (hasFocus()) AnnounceFocusedPart(this, FTabIndex); },
+        Qt::QueuedConnection);
 }
 
 void TsuiTabControlTopPanel::focusOutEvent(QFocusEvent*)

@@ -6,11 +6,14 @@ lamp's name follows the port.
 
   atspi_tree_test.py --app PATH/esp8266wifi --sim PATH/esp8266-sim
 
-Run as it stands, it starts itself again under xvfb-run and dbus-run-session. It exits 77 (a
+Run as it stands, it starts a virtual X server and itself again under dbus-run-session. It exits 77 (a
 skip) only when that bus cannot be started; everything else that goes wrong is a failure.
 """
 import argparse
+import ctypes
+import ctypes.util
 import os
+import select
 import shutil
 import subprocess
 import sys
@@ -21,27 +24,56 @@ SKIP = 77
 TIMEOUT = 20.0  # seconds any one awaited state may take on a loaded machine
 
 
+def start_display():
+    """A virtual X server on a display number it picks itself, so parallel runs never collide."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                               "1024x768x24", "-nolisten", "tcp"],
+                              pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    number = b""
+    deadline = time.monotonic() + TIMEOUT
+    while not number.endswith(b"\n") and time.monotonic() < deadline:
+        if select.select([read_end], [], [], 0.2)[0]:
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+    os.close(read_end)
+    if not number.strip():
+        server.kill()
+        server.wait()
+        return None, None
+    return server, ":" + number.decode().strip()
+
+
 def outer(args):
-    for tool in ("xvfb-run", "dbus-run-session"):
+    for tool in ("Xvfb", "dbus-run-session"):
         if not shutil.which(tool):
             print(f"FAIL: {tool} is missing (scripts/setup installs it)")
             return 1
-    with tempfile.TemporaryDirectory() as work:
-        marker = os.path.join(work, "inner-started")
-        command = ["xvfb-run", "-a", "-s", "-screen 0 1024x768x24",
-                   "dbus-run-session", "--",
-                   sys.executable, os.path.abspath(__file__), "--inner", marker,
-                   "--app", args.app, "--sim", args.sim]
-        result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                text=True)
-        output = "\n".join(line for line in result.stdout.splitlines()
-                           if "Failed to set fd limit" not in line)
-        if not os.path.exists(marker):
+    server, display = start_display()
+    if not server:
+        print("FAIL: the virtual X server did not start")
+        return 1
+    try:
+        with tempfile.TemporaryDirectory() as work:
+            marker = os.path.join(work, "inner-started")
+            command = ["dbus-run-session", "--",
+                       sys.executable, os.path.abspath(__file__), "--inner", marker,
+                       "--app", args.app, "--sim", args.sim]
+            result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                    text=True, env=dict(os.environ, DISPLAY=display))
+            output = "\n".join(line for line in result.stdout.splitlines()
+                               if "Failed to set fd limit" not in line)
             print(output)
-            print("SKIP: the private session bus (or the X server) could not be started")
-            return SKIP
-        print(output)
-        return result.returncode
+            if not os.path.exists(marker):
+                print("SKIP: a private session bus could not be started")
+                return SKIP
+            return result.returncode
+    finally:
+        server.terminate()
+        server.wait()
 
 
 def inner(args):
@@ -73,7 +105,10 @@ def inner(args):
 
 
 def wait_for(what, probe):
-    """Polls probe until it returns something true; the tree is built and changed while we look."""
+    """Polls probe until it returns something true; the tree is built and changed while we look.
+    Between polls the bus's events are delivered."""
+    from gi.repository import GLib
+    context = GLib.MainContext.default()
     deadline = time.monotonic() + TIMEOUT
     while True:
         try:
@@ -84,7 +119,40 @@ def wait_for(what, probe):
             return value
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out waiting for {what}")
-        time.sleep(0.05)
+        pause = time.monotonic() + 0.05
+        while time.monotonic() < pause:
+            if not context.iteration(False):
+                time.sleep(0.005)
+
+
+def focus_x_window(title):
+    """Gives the keyboard focus to the top-level X window titled title, as a window manager
+    would; there is none on the virtual server."""
+    x = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11"))
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x.XDefaultRootWindow.restype = ctypes.c_ulong
+    x.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
+                             ctypes.POINTER(ctypes.c_ulong),
+                             ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
+                             ctypes.POINTER(ctypes.c_uint)]
+    x.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_char_p)]
+    x.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
+    x.XFlush.argtypes = x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x.XOpenDisplay(None)
+    root, parent, count = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_uint()
+    windows = ctypes.POINTER(ctypes.c_ulong)()
+    x.XQueryTree(display, x.XDefaultRootWindow(display), ctypes.byref(root),
+                 ctypes.byref(parent), ctypes.byref(windows), ctypes.byref(count))
+    found = False
+    for i in range(count.value):
+        name = ctypes.c_char_p()
+        if x.XFetchName(display, windows[i], ctypes.byref(name)) and name.value == title.encode():
+            x.XSetInputFocus(display, windows[i], 1, 0)  # RevertToPointerRoot, CurrentTime
+            found = True
+    x.XFlush(display)
+    x.XCloseDisplay(display)
+    return found
 
 
 class Checks:
@@ -220,10 +288,25 @@ class Checks:
         wait_for("the Open button to read \"Close\"",
                  lambda: self.named(self.walk(frame), b, "Close"))
 
-        # Pressing a tab selects it as a click does.
+        # Focus moving onto the tab strip and from tab to tab is told as the tab taking it;
+        # pressing a tab selects it as a click does.
+        focused = []
+        self.atspi.Registry.registerEventListener(
+            lambda e: e.detail1 and focused.append((self.role(e.source), e.source.name)),
+            "object:state-changed:focused")
+        self.expect(focus_x_window(caption), "the main window has no X window to focus")
+        strip = strips[0]
+        action = strip.queryAction()
+        names = [action.getName(i) for i in range(action.nActions)]
+        self.expect("SetFocus" in names, f"the page tab list cannot take the focus ({names})")
+        action.doAction(names.index("SetFocus"))
+        wait_for("the selected tab to be told as focused",
+                 lambda: focused and focused[-1] == ("page tab", "Connection configuration"))
         self.press(tabs[0])
         wait_for("the first page tab to be selected",
                  lambda: tabs[0].getState().contains(self.atspi.STATE_SELECTED))
+        wait_for("the first page tab to be told as focused",
+                 lambda: focused[-1] == ("page tab", "Parameter configuration"))
 
         self.menu = self.named(nodes, "popup menu", "Window menu")
 
