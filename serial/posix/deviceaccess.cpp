@@ -347,6 +347,26 @@ void SetProblemFromErrno(DeviceAccess& access, int error, const std::string& wha
 
 namespace {
 
+// Whether one of our own descriptors is open on the device.
+bool OwnProcessHas(dev_t device)
+{
+    DIR* fds = ::opendir("/proc/self/fd");
+    if (!fds) return false;
+    const int dirFd = ::dirfd(fds);
+    bool found = false;
+    while (const dirent* fd = ::readdir(fds)) {
+        if (fd->d_name[0] == '.') continue;
+        struct stat st;
+        if (::fstatat(dirFd, fd->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode) &&
+            st.st_rdev == device) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(fds);
+    return found;
+}
+
 // The batch's snapshot of who holds what (HolderSnapshot), while one is alive.
 struct Snapshot
 {
@@ -379,8 +399,9 @@ HolderScan HoldersOf(const std::vector<dev_t>& devices)
 
 } // namespace
 
-bool CheckHolders(DeviceAccess& access, const HolderScan* scan)
+bool CheckHolders(DeviceAccess& access, const HolderScan* scan, LeftoverFlag* leftover)
 {
+    if (leftover) *leftover = LeftoverFlag::Honour;
     access.Holders.clear();
     access.FarEnd.clear();
     access.LockFile.clear();
@@ -429,6 +450,10 @@ bool CheckHolders(DeviceAccess& access, const HolderScan* scan)
     if (!access.Holders.empty()) {
         SetProblem(access, PortProblem::Held);
         return false;
+    }
+    if (leftover) {
+        // Our own descriptors change as a batch opens its ports: they are looked at now.
+        *leftover = OwnProcessHas(st.st_rdev) ? LeftoverFlag::Honour : LeftoverFlag::PassOver;
     }
     SetProblem(access, PortProblem::None);
     return true;
@@ -513,10 +538,11 @@ std::vector<DeviceAccess> CheckDevices(const std::vector<std::string>& devices)
     for (std::size_t i = 0; i < devices.size(); ++i) {
         DeviceAccess& access = result[i];
         access.Device = devices[i];
-        if (!posix::CheckHolders(access, &holders)) continue;
-        // Nobody holds it: an exclusive flag still set is a killed program's leftover, and
-        // an open would pass it.
-        const int fd = posix::OpenUnclaimed(access, posix::LeftoverFlag::PassOver);
+        posix::LeftoverFlag leftover;
+        if (!posix::CheckHolders(access, &holders, &leftover)) continue;
+        // With nobody holding it, an exclusive flag still set is a killed program's leftover,
+        // which an open would pass.
+        const int fd = posix::OpenUnclaimed(access, leftover);
         if (fd >= 0) ::close(fd);
     }
     return result;

@@ -16,7 +16,7 @@ namespace serial::posix {
 
 // What one pass over /proc/*/fd found: the programs that have each of the given devices open
 // (our own process left out), and the programs that hold the master of each pseudo-terminal,
-// by its number (n of /dev/pts/n; our own process included). Processes whose descriptors we
+// by its number (n of /dev/pts/n; our own process included there). Processes whose descriptors we
 // may not read are left out.
 using HolderMap = std::map<dev_t, std::vector<PortHolder>>;
 struct HolderScan
@@ -96,8 +96,10 @@ std::string GroupName(gid_t gid);
 // of its own when null) and whether a live lock file claims it. The far end of a
 // pseudo-terminal (the holder of its master, which may also hold the terminal itself, as
 // socat does) is named in FarEnd and is no rival. Fills access and returns whether an open
-// may be tried.
-bool CheckHolders(DeviceAccess& access, const HolderScan* scan);
+// may be tried; leftover tells whether an exclusive flag found on it then can only be a
+// killed program's leftover (nobody else, and no descriptor of our own, has it open).
+enum class LeftoverFlag { Honour, PassOver };
+bool CheckHolders(DeviceAccess& access, const HolderScan* scan, LeftoverFlag* leftover = nullptr);
 
 // Opens access.Resolved for reading and writing, never as our controlling terminal, and
 // refuses it (descriptor closed, access filled) when it is no terminal or another descriptor
@@ -106,7 +108,6 @@ bool CheckHolders(DeviceAccess& access, const HolderScan* scan);
 // the flag is a leftover of a program that ended without closing (killed), judged as a stale
 // lock file is, and passed over. Takes no exclusive flag of its own, so a probe that closes
 // the descriptor leaves the device as it found it.
-enum class LeftoverFlag { Honour, PassOver };
 int OpenUnclaimed(DeviceAccess& access, LeftoverFlag leftover = LeftoverFlag::Honour);
 
 } // namespace serial::posix

@@ -120,8 +120,9 @@ bool PosixSerialBackend::Probe(const std::string& device)
 {
     DeviceAccess access;
     access.Device = device;
-    if (!posix::CheckHolders(access, nullptr)) return Refuse(access);
-    const int fd = posix::OpenUnclaimed(access, posix::LeftoverFlag::PassOver);
+    posix::LeftoverFlag leftover;
+    if (!posix::CheckHolders(access, nullptr, &leftover)) return Refuse(access);
+    const int fd = posix::OpenUnclaimed(access, leftover);
     if (fd < 0) return Refuse(access);
     ::close(fd);
     return true;
@@ -137,9 +138,10 @@ bool PosixSerialBackend::OpenDevice(const std::string& device)
     CloseDevice();
     DeviceAccess access;
     access.Device = device;
-    if (!posix::CheckHolders(access, nullptr) || !Lock.Take(access.Resolved, access))
+    posix::LeftoverFlag leftover;
+    if (!posix::CheckHolders(access, nullptr, &leftover) || !Lock.Take(access.Resolved, access))
         return Refuse(access);
-    Device = posix::OpenUnclaimed(access, posix::LeftoverFlag::PassOver);
+    Device = posix::OpenUnclaimed(access, leftover);
     if (Device < 0) {
         Lock.Release();
         return Refuse(access);
