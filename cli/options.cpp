@@ -185,12 +185,12 @@ QString FieldProblem(const char* option, const QString& value)
 // The first problem of any field option given; "" when all can be sent.
 QString FieldsProblem(const SplitArguments& split)
 {
-    for (const char* option : {"ssid", "password", "ip", "remote-port", "param", "server"})
+    if (split.has("remote-port") && !WholeNumber(split.last("remote-port"), 1, 65535))
+        return QStringLiteral("--remote-port takes a port number from 1 to 65535");
+    for (const char* option : {"ssid", "password", "ip", "param", "server"})
         for (const QString& value : split.values.value(QLatin1String(option)))
             if (QString problem = FieldProblem(option, value); !problem.isEmpty())
                 return problem;
-    if (split.has("remote-port") && !WholeNumber(split.last("remote-port"), 1, 65535))
-        return QStringLiteral("--remote-port takes a port number from 1 to 65535");
     return {};
 }
 
