@@ -1,11 +1,9 @@
 // esp8266at against a plain threaded pyserial script (bench/pyserial_batch.py), side by side in
 // one run: N simulated modules through the README's four commands (ports, send, command,
 // connect), each tool on every module at once. Reports wall time and CPU of each tool (its
-// processes only; the simulated modules run here, the same for both), the ratio, and how the
-// time grows from N to a larger batch.
+// processes only; the simulated modules are processes of their own, the same for both), the
+// ratio, and how the time grows from N to a larger batch.
 //   bench_cli [--modules N] [--rounds R] [--scale M] [--script PATH] [--python PATH]
-#include "simulatedmodule.h"
-
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
@@ -18,6 +16,7 @@
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
@@ -121,20 +120,29 @@ Cost RunOne(const std::vector<std::string>& args)
 Cost RunTool(bool ours, unsigned modules, const std::string& folder, const std::string& script,
              int serverPort)
 {
-    std::vector<std::unique_ptr<esp8266sim::SimulatedModule>> sims;
+    // The modules as a user starts them: one simulator process each, registered as com<n>.
+    std::vector<pid_t> sims;
     for (unsigned n = 1; n <= modules; ++n) {
-        esp8266sim::SimulatedModule::Options start;
-        start.module.joinDelayMs = 100; // a quick join: the tools' own cost is what is measured
-        start.com = n;
-        start.aliasFolder = folder;
-        std::string error;
-        auto sim = esp8266sim::SimulatedModule::start(start, &error);
-        if (!sim) {
-            std::fprintf(stderr, "no simulated module: %s\n", error.c_str());
+        std::vector<std::string> args{SIM_PROGRAM, "--com", std::to_string(n),
+                                      "--join-delay-ms", "100"}; // the tools' cost is measured
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t quiet;
+        posix_spawn_file_actions_init(&quiet);
+        posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        pid_t pid;
+        if (::posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), environ) != 0) {
+            std::fprintf(stderr, "cannot start %s\n", argv[0]);
             std::exit(1);
         }
-        sims.push_back(std::move(sim));
+        posix_spawn_file_actions_destroy(&quiet);
+        sims.push_back(pid);
     }
+    for (unsigned n = 1; n <= modules; ++n)
+        for (int i = 0; i < 1000 && !fs::exists(folder + "/com" + std::to_string(n)); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const std::string at = ESP8266AT_PROGRAM;
     const std::string server = "127.0.0.1:" + std::to_string(serverPort);
     std::vector<std::vector<std::string>> runs;
@@ -152,10 +160,18 @@ Cost RunTool(bool ours, unsigned modules, const std::string& folder, const std::
     Cost total;
     for (const auto& run : runs) {
         const Cost one = RunOne(run);
+        if (std::getenv("BENCH_CLI_STEPS"))
+            std::fprintf(stderr, "  %-10s %-8s %6.3f s wall %6.3f s CPU%s\n",
+                         ours ? "esp8266at" : "pyserial", run[ours ? 1 : 3].c_str(), one.wallS,
+                         one.cpuS, one.ok ? "" : " (failed)");
         total.wallS += one.wallS;
         total.cpuS += one.cpuS;
         total.ok = total.ok && one.ok;
     }
+    for (pid_t pid : sims)
+        ::kill(pid, SIGTERM);
+    for (pid_t pid : sims)
+        ::waitpid(pid, nullptr, 0);
     return total;
 }
 

@@ -347,15 +347,15 @@ void SetProblemFromErrno(DeviceAccess& access, int error, const std::string& wha
 
 namespace {
 
-// Whether one of our own descriptors is open on the device.
-bool OwnProcessHas(dev_t device)
+// Whether one of our own descriptors other than except is open on the device.
+bool OwnProcessHas(dev_t device, int except)
 {
     DIR* fds = ::opendir("/proc/self/fd");
     if (!fds) return false;
     const int dirFd = ::dirfd(fds);
     bool found = false;
     while (const dirent* fd = ::readdir(fds)) {
-        if (fd->d_name[0] == '.') continue;
+        if (fd->d_name[0] == '.' || std::atoi(fd->d_name) == except) continue;
         struct stat st;
         if (::fstatat(dirFd, fd->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode) &&
             st.st_rdev == device) {
@@ -376,8 +376,9 @@ struct Snapshot
 std::mutex SnapshotLock;
 Snapshot* ActiveSnapshot = nullptr;
 
-// Who holds these devices: from the batch's snapshot where it covers them all, else from a
-// pass over /proc, which the snapshot then keeps.
+// Who holds these devices (and serves those that are pseudo-terminals): from the batch's
+// snapshot where it covers them, else from a pass over /proc, which the snapshot then keeps.
+// Only the entries of the devices asked for are handed out, so a batch costs linear time.
 HolderScan HoldersOf(const std::vector<dev_t>& devices)
 {
     std::lock_guard lock(SnapshotLock);
@@ -385,7 +386,7 @@ HolderScan HoldersOf(const std::vector<dev_t>& devices)
     std::vector<dev_t> missing;
     for (dev_t d : devices)
         if (!ActiveSnapshot->Covered.count(d)) missing.push_back(d);
-    if (!missing.empty() || ActiveSnapshot->Covered.empty()) {
+    if (!missing.empty()) {
         HolderScan fresh = FindHolders(missing);
         for (dev_t d : missing) {
             ActiveSnapshot->Covered.insert(d);
@@ -394,7 +395,15 @@ HolderScan HoldersOf(const std::vector<dev_t>& devices)
         }
         ActiveSnapshot->Scan.PtyServers = std::move(fresh.PtyServers);
     }
-    return ActiveSnapshot->Scan;
+    const HolderScan& kept = ActiveSnapshot->Scan;
+    HolderScan asked;
+    for (dev_t d : devices) {
+        if (auto it = kept.Holders.find(d); it != kept.Holders.end()) asked.Holders.insert(*it);
+        if (const auto index = PtyIndex(d))
+            if (auto it = kept.PtyServers.find(*index); it != kept.PtyServers.end())
+                asked.PtyServers.insert(*it);
+    }
+    return asked;
 }
 
 } // namespace
@@ -451,10 +460,7 @@ bool CheckHolders(DeviceAccess& access, const HolderScan* scan, LeftoverFlag* le
         SetProblem(access, PortProblem::Held);
         return false;
     }
-    if (leftover) {
-        // Our own descriptors change as a batch opens its ports: they are looked at now.
-        *leftover = OwnProcessHas(st.st_rdev) ? LeftoverFlag::Honour : LeftoverFlag::PassOver;
-    }
+    if (leftover) *leftover = LeftoverFlag::PassOver;
     SetProblem(access, PortProblem::None);
     return true;
 }
@@ -482,9 +488,13 @@ int OpenUnclaimed(DeviceAccess& access, LeftoverFlag leftover)
     if (!::isatty(fd)) return refuse(PortProblem::NotSerial, ENOTTY, {});
 #ifdef TIOCGEXCL
     // Root passes another program's exclusive flag; we honour it instead, and leave it be,
-    // unless nobody holds the device any more.
+    // unless nobody holds the device any more: no other process (CheckHolders) and none of
+    // our own descriptors, which are looked at only now, as they change while a batch opens.
     int exclusive = 0;
-    if (leftover == LeftoverFlag::Honour && ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive)
+    struct stat st;
+    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive &&
+        (leftover == LeftoverFlag::Honour ||
+         (::fstat(fd, &st) == 0 && OwnProcessHas(st.st_rdev, fd))))
         return refuse(PortProblem::Busy, EBUSY, "another program has it open exclusively");
 #endif
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)

@@ -96,8 +96,8 @@ std::string GroupName(gid_t gid);
 // of its own when null) and whether a live lock file claims it. The far end of a
 // pseudo-terminal (the holder of its master, which may also hold the terminal itself, as
 // socat does) is named in FarEnd and is no rival. Fills access and returns whether an open
-// may be tried; leftover tells whether an exclusive flag found on it then can only be a
-// killed program's leftover (nobody else, and no descriptor of our own, has it open).
+// may be tried; leftover then tells that no other process has it open, so that an exclusive
+// flag found on it is a killed program's leftover unless a descriptor of our own holds it.
 enum class LeftoverFlag { Honour, PassOver };
 bool CheckHolders(DeviceAccess& access, const HolderScan* scan, LeftoverFlag* leftover = nullptr);
 
