@@ -94,7 +94,9 @@ Cost RunOne(const std::vector<std::string>& args)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const std::string errors = "/tmp/bench-cli-errors." + std::to_string(::getpid());
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     const auto start = Clock::now();
     pid_t pid;
@@ -112,7 +114,18 @@ Cost RunOne(const std::vector<std::string>& args)
     cost.cpuS = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                 double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     cost.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (!cost.ok) std::fprintf(stderr, "%s %s failed (status %d)\n", argv[0], argv[1], status);
+    if (!cost.ok) {
+        std::fprintf(stderr, "%s %s failed (status %d):\n", argv[0], argv[1], status);
+        // The last line says why (a traceback ends with its exception).
+        if (FILE* text = std::fopen(errors.c_str(), "r")) {
+            char line[512], last[512] = "";
+            while (std::fgets(line, sizeof line, text))
+                if (line[0] != ' ') std::snprintf(last, sizeof last, "%s", line);
+            std::fputs(last, stderr);
+            std::fclose(text);
+        }
+    }
+    ::unlink(errors.c_str());
     return cost;
 }
 
