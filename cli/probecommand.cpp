@@ -2,11 +2,14 @@
 
 #include "cli/portlist.h"
 #include "cli/probereport.h"
+#include "serial/serialbackend.h"
 #include "workbench/linetaskrunner.h"
 
 #include <QJsonDocument>
 
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -50,12 +53,14 @@ struct Job
     std::unique_ptr<LineTaskRunner> runner;
 };
 
-// Resolves the targets and runs one task per port until every one has ended; 0 or the usage
-// or port error status when the targets cannot be resolved.
+// Resolves the targets and runs one task per port until every one has ended; 0, or the usage
+// or port error status when the targets cannot be resolved, or a signal's status.
 int RunAll(QCoreApplication& app, Console& console, const Options& options,
-           const LineTaskRunner::TaskFactory& factory,
+           Process::TerminationSignals& terminations, const LineTaskRunner::TaskFactory& factory,
            const std::function<void(const Job&)>& onFinished, std::vector<Job>& jobs)
 {
+    // One look at who holds what serves the resolution of the names and every open.
+    std::optional<serial::HolderSnapshot> batch(std::in_place);
     const Targets targets = ResolveTargets(options.ports);
     if (!targets.error.isEmpty()) {
         console.Err(QStringLiteral("esp8266at: ") + targets.error);
@@ -77,11 +82,28 @@ int RunAll(QCoreApplication& app, Console& console, const Options& options,
             if (++finished == int(jobs.size())) app.quit();
         });
     }
+    {
+        std::vector<std::string> devices;
+        for (const PortTarget& target : targets.ports)
+            devices.push_back(target.device);
+        batch->Cover(devices);
+    }
+    QObject::connect(&terminations, &Process::TerminationSignals::Arrived, &app,
+                     &QCoreApplication::quit);
     // Every port starts before the loop runs: all are probed at once.
     for (Job& job : jobs)
-        job.runner->Start(OpenRate(options), factory);
-    if (finished < int(jobs.size())) app.exec();
+        if (!terminations.Received()) job.runner->Start(OpenRate(options), factory);
+    batch.reset();
+    if (finished < int(jobs.size()) && !terminations.Received()) app.exec();
     console.EndProgress();
+    if (const int signal = terminations.Received()) {
+        // Each unfinished task's port closes as its runner goes.
+        for (Job& job : jobs)
+            job.runner->Cancel();
+        console.Err(QStringLiteral("esp8266at: ended by SIG%1")
+                        .arg(QString::fromLatin1(sigabbrev_np(signal))));
+        return Process::TerminationSignals::ExitStatusFor(signal);
+    }
     return ExitOk;
 }
 
@@ -95,7 +117,8 @@ QString Where(const PortTarget& target)
 
 } // namespace
 
-int RunProbe(QCoreApplication& app, Console& console, const Options& options)
+int RunProbe(QCoreApplication& app, Console& console, const Options& options,
+             Process::TerminationSignals& terminations)
 {
     const std::vector<serial::PortCandidate> scanned = serial::ScanPorts();
     QList<ProbeReport> reports;
@@ -121,7 +144,7 @@ int RunProbe(QCoreApplication& app, Console& console, const Options& options)
             console.Out(QJsonDocument(ProbeJson(report)).toJson(QJsonDocument::Compact) + '\n');
         reports.append(report);
     };
-    const int status = RunAll(app, console, options, factory, finished, jobs);
+    const int status = RunAll(app, console, options, terminations, factory, finished, jobs);
     if (status != ExitOk) return status == ExitUsage ? ExitUsage : status;
     // The table lists the ports in the order they were named.
     QList<ProbeReport> ordered;
@@ -138,7 +161,8 @@ int RunProbe(QCoreApplication& app, Console& console, const Options& options)
     return worst;
 }
 
-int RunBaud(QCoreApplication& app, Console& console, const Options& options)
+int RunBaud(QCoreApplication& app, Console& console, const Options& options,
+            Process::TerminationSignals& terminations)
 {
     std::vector<Job> jobs;
     int worst = ExitOk;
@@ -173,7 +197,7 @@ int RunBaud(QCoreApplication& app, Console& console, const Options& options)
                                        "the rate over a restart")
                             .arg(job.target.name, result.command.name));
     };
-    const int status = RunAll(app, console, options, factory, finished, jobs);
+    const int status = RunAll(app, console, options, terminations, factory, finished, jobs);
     if (status != ExitOk) return status;
     return worst;
 }

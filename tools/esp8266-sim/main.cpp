@@ -2,6 +2,7 @@
 #include "simulatedmodule.h"
 
 #include "serial/portnames.h"
+#include "serial/posix/linerate.h"
 
 #include <csignal>
 #include <cstdio>
@@ -97,7 +98,8 @@ int main(int argc, char** argv)
         if (arg == "--com") {
             if (!parseNumber(value, 1, 9999, com)) return usage("--com takes a port number from 1");
         } else if (arg == "--baud") {
-            if (!parseNumber(value, 1, 4'000'000, number) || SpeedFromBaud(int(number)) == 0)
+            if (!parseNumber(value, 1, 4'000'000, number) ||
+                (SpeedFromBaud(int(number)) == 0 && !serial::posix::FreeLineRates()))
                 return usage("--baud takes a standard rate such as 9600 or 115200");
             module.line.baud = int(number);
         } else if (arg == "--parity") {

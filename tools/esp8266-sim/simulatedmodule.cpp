@@ -1,6 +1,7 @@
 #include "simulatedmodule.h"
 
 #include "serial/portnames.h"
+#include "serial/posix/linerate.h"
 
 #include <cerrno>
 #include <chrono>
@@ -104,6 +105,8 @@ std::unique_ptr<PseudoTerminal> PseudoTerminal::Open(int baud, std::string* erro
     // The line settings of a pseudo-terminal live on the port's side; the master reads and
     // writes them there.
     makeRaw(terminal->master, SpeedFromBaud(baud));
+    // A rate without a speed constant (the boot ROM's 74880) through the free-rate interface.
+    if (SpeedFromBaud(baud) == 0) serial::posix::SetLineRate(terminal->master, baud);
 #ifdef __linux__
     terminal->openWatch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (terminal->openWatch >= 0 && ::inotify_add_watch(terminal->openWatch, name, IN_OPEN) < 0)
@@ -120,6 +123,8 @@ PseudoTerminal::~PseudoTerminal()
 
 int PseudoTerminal::portBaud() const
 {
+    // Any rate the port set, 74880 included, where the system can tell it.
+    if (const int rate = serial::posix::LineRate(master); rate > 0) return rate;
     termios settings{};
     if (::tcgetattr(master, &settings) != 0) return 0;
     return BaudFromSpeed(::cfgetospeed(&settings));
