@@ -178,7 +178,7 @@ bool PosixSerialBackend::SetSpeedAndParity(termios& tio, int baud, int parity)
     // kernel's free-rate interface, where there is one.
     speed_t code;
     const bool constant = SpeedCode(baud, code);
-    if (!constant && (baud <= 0 || !posix::FreeLineRates())) {
+    if (!constant && !posix::OfferedFreeRate(baud)) {
         RecordError(EINVAL, "unsupported baud rate " + std::to_string(baud));
         return false;
     }

@@ -99,7 +99,7 @@ int main(int argc, char** argv)
             if (!parseNumber(value, 1, 9999, com)) return usage("--com takes a port number from 1");
         } else if (arg == "--baud") {
             if (!parseNumber(value, 1, 4'000'000, number) ||
-                (SpeedFromBaud(int(number)) == 0 && !serial::posix::FreeLineRates()))
+                (SpeedFromBaud(int(number)) == 0 && !serial::posix::OfferedFreeRate(int(number))))
                 return usage("--baud takes a standard rate such as 9600 or 115200");
             module.line.baud = int(number);
         } else if (arg == "--parity") {
