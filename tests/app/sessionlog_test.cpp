@@ -71,7 +71,17 @@ protected:
         QSettings().clear();
         ASSERT_TRUE(Files.isValid());
     }
-    void OpenOnRawLine() { AppTest::OpenOnRawLine(1); }
+    void OpenOnRawLine()
+    {
+        Line = std::make_unique<RawLine>(AliasFolder.path(), 1);
+        // The window may have been made before the line: it lists COM1 once it looks again.
+        Form().RefreshPortList();
+        const int item = Form().suiComboBox_PcPort->findText(QStringLiteral("COM1"));
+        ASSERT_GE(item, 0);
+        Form().suiComboBox_PcPort->setCurrentIndex(item);
+        ClickOpen();
+        ASSERT_TRUE(Form().Port->IsOpen());
+    }
     TSessionLogForm& Log() { return *Form().SessionLog; }
     QString File(const char* name) const { return Files.filePath(QString::fromLatin1(name)); }
 
