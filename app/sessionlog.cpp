@@ -1,5 +1,6 @@
 #include "app/sessionlog.h"
 
+#include "app/sessionline.h"
 #include "app/unit1.h"
 #include "skin/suibutton.h"
 #include "skin/suicombobox.h"
@@ -12,7 +13,6 @@
 #include "workbench/composition.h"
 
 #include <QAction>
-#include <QCompleter>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QKeyEvent>
@@ -133,19 +133,12 @@ void TSessionLogForm::BuildControls()
         if (!FPlacingBar) ScrollTo(ViewBar->Position());
     });
 
-    CommandLine = new TsuiComboBox(Frame);
-    CommandLine->SetStyle(TsuiComboBox::csDropDown);
-    CommandLine->addItems(CommandCatalogue());
-    CommandLine->setInsertPolicy(QComboBox::NoInsert);
-    CommandLine->setMaxVisibleItems(CommandCount);
-    CommandLine->setEditText(QString());
-    // The catalogue completes what is typed; the drop list shows all of it.
-    CommandLine->completer()->setCompletionMode(QCompleter::InlineCompletion);
-    CommandLine->completer()->setCaseSensitivity(Qt::CaseInsensitive);
+    CommandLine = new TSessionLineEdit(Frame);
+    CommandLine->SetWords(CommandCatalogue());
     CommandLine->installEventFilter(this);
-    CommandLine->lineEdit()->installEventFilter(this);
     CommandLine->setToolTip(QStringLiteral(
-        "Enter sends the line; Up and Down recall earlier lines; \"+++\" waits for a quiet line"));
+        "Enter sends the line as shown; Tab or Right takes the grey completion; Escape clears; "
+        "Up and Down recall earlier lines; \"+++\" waits for a quiet line"));
 
     LineEndingBox = new TsuiComboBox(Frame);
     LineEndingBox->SetStyle(TsuiComboBox::csDropDownList);
@@ -400,7 +393,7 @@ void TSessionLogForm::SendLine(const QString& text)
     const QByteArray bytes = escape ? QByteArray(ExitCommand)
                                     : text.toUtf8() + LineEndingBytes(LineEnding());
     RememberLine(text);
-    CommandLine->setEditText(QString());
+    CommandLine->clear();
     FDraft.clear();
     if (bytes.isEmpty()) return;
     FOutbox.push_back({bytes, escape});
@@ -471,8 +464,12 @@ void TSessionLogForm::RememberLine(const QString& text)
     if (!text.isEmpty() && (FHistory.isEmpty() || FHistory.last() != text)) {
         FHistory.append(text);
         if (FHistory.size() > HistoryLimit) FHistory.remove(0, FHistory.size() - HistoryLimit);
+        // A password stays in this session's history, never on disk.
+        QStringList kept;
+        for (const QString& line : FHistory)
+            if (!CarriesPassword(line)) kept.append(line);
         QSettings settings;
-        settings.setValue(HistoryKey, FHistory);
+        settings.setValue(HistoryKey, kept);
     }
     FHistoryIndex = int(FHistory.size());
 }
@@ -482,9 +479,9 @@ void TSessionLogForm::RecallHistory(int step)
     const int count = int(FHistory.size());
     const int index = std::clamp(FHistoryIndex + step, 0, count);
     if (index == FHistoryIndex) return;
-    if (FHistoryIndex == count) FDraft = CommandLine->currentText();
+    if (FHistoryIndex == count) FDraft = CommandLine->text();
     FHistoryIndex = index;
-    CommandLine->setEditText(index == count ? FDraft : FHistory[index]);
+    CommandLine->setText(index == count ? FDraft : FHistory[index]);
 }
 
 bool TSessionLogForm::eventFilter(QObject* watched, QEvent* event)
@@ -493,13 +490,13 @@ bool TSessionLogForm::eventFilter(QObject* watched, QEvent* event)
         PlaceControls();
         return false;
     }
-    if ((watched == CommandLine || watched == CommandLine->lineEdit()) &&
-        event->type() == QEvent::KeyPress) {
+    if (watched == CommandLine && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         switch (key->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            SendLine(CommandLine->currentText());
+            // Exactly what the line shows: an offered completion is not part of it.
+            SendLine(CommandLine->text());
             return true;
         case Qt::Key_Up:
             RecallHistory(-1);

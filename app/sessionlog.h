@@ -21,6 +21,7 @@ class QLabel;
 class TForm1;
 class TsuiButton;
 class TsuiComboBox;
+class TSessionLineEdit;
 class TsuiForm;
 class TsuiListBox;
 class TsuiScrollBar;
@@ -60,7 +61,8 @@ public:
     // Shows the window in front with the keyboard focus on the command line.
     void OpenWindow();
     // Sends a typed line as Enter does: "+++" alone after the quiet guard, without a line end;
-    // anything else as UTF-8 with the chosen line end. The line joins the history.
+    // anything else as UTF-8 with the chosen line end. The line joins the history (and the
+    // history file, unless it carries a password).
     void SendLine(const QString& text);
     // Sends what waits for the guard once its time has come; the guard timer's slot.
     void SendPending();
@@ -101,7 +103,7 @@ public:
     TsuiTabControl* ViewTabs = nullptr;
     TsuiListBox* ViewList = nullptr;
     TsuiScrollBar* ViewBar = nullptr;
-    TsuiComboBox* CommandLine = nullptr;
+    TSessionLineEdit* CommandLine = nullptr;
     TsuiComboBox* LineEndingBox = nullptr;
     TsuiButton* SaveTextButton = nullptr;
     TsuiButton* SaveRawButton = nullptr;

@@ -4,13 +4,14 @@
 #include "simulatedmodule.h" // before Qt, whose emit macro it would meet
 #include "appfixture.h"
 
+#include "app/sessionline.h"
 #include "app/sessionlog.h"
+#include "skin/suibutton.h"
 #include "skin/suicombobox.h"
 #include "skin/suiform.h"
 #include "workbench/catalogue.h"
 
 #include <QAbstractItemModel>
-#include <QCompleter>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -93,7 +94,7 @@ TEST_F(SessionLogTest, CtrlLAndTheWindowMenuOpenItWithTheFocusOnTheCommandLine)
     ASSERT_TRUE(Log().isVisible());
     EXPECT_EQ(Log().Frame->Caption(), "Session log");
     EXPECT_TRUE(Log().focusWidget() == Log().CommandLine ||
-                Log().focusWidget() == Log().CommandLine->lineEdit());
+                Log().focusWidget() == Log().CommandLine);
 
     Log().hide();
     QMenu* menu = form.suiForm1->TitleBar()->WindowMenu();
@@ -125,10 +126,10 @@ TEST_F(SessionLogTest, CatalogueAndTypedCommandsShowInBothViewsAndTheTranscriptM
     Line->Write("AT+GMR\r\r\nversion 1.0\r\nOK\r\n");
     ASSERT_TRUE(PumpUntil(log, [&] { return log.Record().LineCount() >= 4; }));
 
-    QTest::keyClicks(log.CommandLine->lineEdit(), QStringLiteral("AT+CWLAP"));
-    QTest::keyClick(log.CommandLine->lineEdit(), Qt::Key_Return);
+    QTest::keyClicks(log.CommandLine, QStringLiteral("AT+CWLAP"));
+    QTest::keyClick(log.CommandLine, Qt::Key_Return);
     ASSERT_EQ(Line->Read(10), "AT+CWLAP\r\n");
-    EXPECT_EQ(log.CommandLine->currentText(), "") << "the line empties once sent";
+    EXPECT_EQ(log.CommandLine->text(), "") << "the line empties once sent";
     Line->Write("+CWLAP:(3,\"esp-test\",-50)\r\nOK\r\n");
     ASSERT_TRUE(PumpUntil(log, [&] { return log.Record().LineCount() >= 7; }));
 
@@ -212,8 +213,8 @@ TEST_F(SessionLogTest, EnterSendsWithEachLineEndingAsUtf8)
         {TSessionLogForm::EndNone, "AT"}};
     for (const auto& [ending, bytes] : cases) {
         s.Log.SetLineEnding(ending);
-        s.Log.CommandLine->setEditText(QStringLiteral("AT"));
-        QTest::keyClick(s.Log.CommandLine->lineEdit(), Qt::Key_Enter);
+        s.Log.CommandLine->setText(QStringLiteral("AT"));
+        QTest::keyClick(s.Log.CommandLine, Qt::Key_Enter);
         ASSERT_FALSE(s.Written.isEmpty());
         EXPECT_EQ(s.Written.takeLast(), bytes);
     }
@@ -240,21 +241,21 @@ TEST_F(SessionLogTest, HistoryWalksBothWaysKeepsTheDraftAndSurvivesANewWindow)
             s.Log.SendLine(QString::fromLatin1(line));
     }
     StandaloneLog s;
-    QLineEdit* edit = s.Log.CommandLine->lineEdit();
+    QLineEdit* edit = s.Log.CommandLine;
     QTest::keyClicks(edit, QStringLiteral("draft"));
-    const QString draft = s.Log.CommandLine->currentText();
+    const QString draft = s.Log.CommandLine->text();
     QStringList seen;
     for (int i = 0; i < 4; ++i) {
         QTest::keyClick(edit, Qt::Key_Up);
-        seen << s.Log.CommandLine->currentText();
+        seen << s.Log.CommandLine->text();
     }
     EXPECT_EQ(seen, (QStringList{"AT+GMR", "AT", "AT+CWLAP", "AT+CWLAP"}))
         << "no consecutive duplicates; the oldest stays at the top";
     QTest::keyClick(edit, Qt::Key_Down);
-    EXPECT_EQ(s.Log.CommandLine->currentText(), "AT");
+    EXPECT_EQ(s.Log.CommandLine->text(), "AT");
     QTest::keyClick(edit, Qt::Key_Down);
     QTest::keyClick(edit, Qt::Key_Down);
-    EXPECT_EQ(s.Log.CommandLine->currentText(), draft);
+    EXPECT_EQ(s.Log.CommandLine->text(), draft);
 
     for (int i = 0; i < TSessionLogForm::HistoryLimit + 20; ++i)
         s.Log.SendLine(QStringLiteral("AT+CIPSTO=%1").arg(i));
@@ -263,21 +264,79 @@ TEST_F(SessionLogTest, HistoryWalksBothWaysKeepsTheDraftAndSurvivesANewWindow)
     EXPECT_EQ(kept.last(), QStringLiteral("AT+CIPSTO=%1").arg(TSessionLogForm::HistoryLimit + 19));
 }
 
-TEST_F(SessionLogTest, CommandLineCompletesTheCatalogue)
+// What is typed is what is sent: a completion is only offered until it is accepted, and
+// nothing but the user's keys changes the line.
+TEST_F(SessionLogTest, TheFreeLineSendsWhatItShowsAndCompletesOnlyWhenAsked)
 {
     StandaloneLog s;
-    TsuiComboBox* line = s.Log.CommandLine;
-    QStringList items;
-    for (int i = 0; i < line->count(); ++i)
-        items << line->itemText(i);
-    EXPECT_EQ(items, CommandCatalogue());
-    QCompleter* completer = line->completer();
-    ASSERT_NE(completer, nullptr);
-    completer->setCompletionPrefix(QStringLiteral("at+cwl"));
-    EXPECT_EQ(completer->completionCount(), 2); // AT+CWLAP, AT+CWLIF
-    EXPECT_EQ(completer->currentCompletion(), "AT+CWLAP");
-    QTest::keyClicks(line->lineEdit(), QStringLiteral("AT+CIPST"));
-    EXPECT_TRUE(line->currentText().startsWith("AT+CIPST")) << "typing is never lost";
+    s.Log.show();
+    QApplication::setActiveWindow(&s.Log);
+    TSessionLineEdit* line = s.Log.CommandLine;
+    line->setFocus();
+    auto typeAndEnter = [&](const char* typed) {
+        QTest::keyClicks(line, QString::fromLatin1(typed));
+        QTest::keyClick(line, Qt::Key_Return);
+        return s.Written.isEmpty() ? QByteArray() : s.Written.takeLast();
+    };
+    EXPECT_EQ(typeAndEnter("AT+"), "AT+\r\n") << "not AT+RST, which was only offered";
+    EXPECT_EQ(typeAndEnter("AT+CIPSTA"), "AT+CIPSTA\r\n");
+    EXPECT_EQ(typeAndEnter("at+gm"), "at+gm\r\n");
+
+    QTest::keyClicks(line, QStringLiteral("at+gm"));
+    EXPECT_EQ(line->Offer(), "R");
+    QTest::keyClick(line, Qt::Key_Tab);
+    EXPECT_EQ(line->text(), "AT+GMR") << "Tab takes the word as the catalogue spells it";
+    EXPECT_TRUE(line->hasFocus());
+    line->clear();
+    QTest::keyClicks(line, QStringLiteral("AT+CWL"));
+    EXPECT_EQ(line->Offer(), "AP");
+    QTest::keyClick(line, Qt::Key_Right);
+    EXPECT_EQ(typeAndEnter(""), "AT+CWLAP\r\n") << "Right at the end takes it too";
+
+    // Escape withdraws the offer, then empties the line.
+    QTest::keyClicks(line, QStringLiteral("AT+CWJ"));
+    QTest::keyClick(line, Qt::Key_Escape);
+    EXPECT_EQ(line->Offer(), "");
+    EXPECT_EQ(line->text(), "AT+CWJ");
+    QTest::keyClick(line, Qt::Key_Escape);
+    EXPECT_EQ(line->text(), "");
+
+    // Focus goes away and back (Tab with no offer moves it on; a click on a button takes
+    // it): the line keeps its text and sends it as it is.
+    QTest::keyClicks(line, QStringLiteral("AT+CWMODE?"));
+    QTest::keyClick(line, Qt::Key_Tab);
+    EXPECT_FALSE(line->hasFocus());
+    QTest::mouseClick(s.Log.ClearButton, Qt::LeftButton);
+    line->setFocus();
+    EXPECT_EQ(line->text(), "AT+CWMODE?");
+    EXPECT_EQ(typeAndEnter(""), "AT+CWMODE?\r\n");
+    line->setFocus(Qt::TabFocusReason);
+    QTest::mouseClick(s.Log.SaveTextButton->parentWidget(), Qt::LeftButton);
+    EXPECT_EQ(line->text(), "") << "an empty line stays empty";
+    EXPECT_EQ(typeAndEnter("AT"), "AT\r\n");
+}
+
+TEST_F(SessionLogTest, APasswordStaysInTheSessionsHistoryButNeverReachesTheFile)
+{
+    EXPECT_TRUE(CarriesPassword(QStringLiteral("AT+CWJAP=\"net\",\"secret\"")));
+    EXPECT_TRUE(CarriesPassword(QStringLiteral("at+cwjap_def=\"a,\\\"b\",\"pw\"")));
+    EXPECT_TRUE(CarriesPassword(QStringLiteral("AT+CWSAP_CUR=\"ap\",\"12345678\",5,3")));
+    EXPECT_FALSE(CarriesPassword(QStringLiteral("AT+CWJAP=\"open-net\",\"\"")));
+    EXPECT_FALSE(CarriesPassword(QStringLiteral("AT+CWJAP?")));
+    EXPECT_FALSE(CarriesPassword(QStringLiteral("AT+CWLAP")));
+
+    // A file an earlier version wrote loses its password at the next line sent.
+    QSettings().setValue("sessionlog/history", QStringList{"AT+CWSAP=\"old\",\"oldpw\",1,3"});
+    StandaloneLog s;
+    s.Log.SendLine(QStringLiteral("AT+GMR"));
+    s.Log.SendLine(QStringLiteral("AT+CWJAP=\"net\",\"secret\""));
+    s.Log.SendLine(QStringLiteral("AT+CIFSR"));
+    EXPECT_EQ(QSettings().value("sessionlog/history").toStringList(),
+              (QStringList{"AT+GMR", "AT+CIFSR"}));
+    QTest::keyClick(s.Log.CommandLine, Qt::Key_Up);
+    QTest::keyClick(s.Log.CommandLine, Qt::Key_Up);
+    EXPECT_EQ(s.Log.CommandLine->text(), "AT+CWJAP=\"net\",\"secret\"")
+        << "the session still recalls it";
 }
 
 TEST_F(SessionLogTest, EscapeWaitsForAQuietLineBeforeAndHoldsWritesAfter)
@@ -473,8 +532,8 @@ TEST_F(SessionLogTest, ModuleExchangeFromCatalogueAndFreeLine)
     ASSERT_TRUE(PumpUntil(log, [&] { return received() > 0; }));
     ASSERT_TRUE(WaitForQuietLine());
     Tick(25);
-    QTest::keyClicks(log.CommandLine->lineEdit(), QStringLiteral("AT+CWLAP"));
-    QTest::keyClick(log.CommandLine->lineEdit(), Qt::Key_Return);
+    QTest::keyClicks(log.CommandLine, QStringLiteral("AT+CWLAP"));
+    QTest::keyClick(log.CommandLine, Qt::Key_Return);
     // The module scans for a second and a half before it lists the access points.
     auto listed = [&] {
         for (std::size_t i = 0; i < log.Record().LineCount(); ++i)
