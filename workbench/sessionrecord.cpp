@@ -339,18 +339,52 @@ QByteArray ReceivedBytesOf(const std::vector<SessionChunk>& chunks)
     return bytes;
 }
 
+namespace {
+// A character the eye cannot see or that reorders the text around it: controls (C0, C1),
+// format characters (zero widths, direction marks, embeddings, overrides and isolates, the
+// byte order mark), line and paragraph separators, and noncharacters.
+bool HidesOrReorders(char32_t c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph: return true;
+    default: return QChar::isNonCharacter(c);
+    }
+}
+} // namespace
+
 QString SessionTextOf(const QByteArray& bytes)
 {
-    const QString decoded = QString::fromUtf8(bytes);
+    // A byte order mark at the start is a character that came, not one for the decoder to drop.
+    const bool bom = bytes.startsWith("\xEF\xBB\xBF");
+    const QString decoded = bom ? QChar(0xFEFF) + QString::fromUtf8(bytes.mid(3))
+                                : QString::fromUtf8(bytes);
     QString text;
     text.reserve(decoded.size() + 8);
     char hex[5];
-    for (const QChar c : decoded) {
-        const char* escaped = c.unicode() < 0x80 ? EscapeOf(c.unicode(), hex) : nullptr;
-        if (escaped)
-            text += QLatin1String(escaped);
-        else
+    for (qsizetype i = 0; i < decoded.size(); ++i) {
+        const QChar c = decoded[i];
+        if (c.unicode() < 0x80) {
+            if (const char* escaped = EscapeOf(c.unicode(), hex))
+                text += QLatin1String(escaped);
+            else
+                text += c;
+            continue;
+        }
+        const bool pair = c.isHighSurrogate() && i + 1 < decoded.size() &&
+                          decoded[i + 1].isLowSurrogate();
+        const char32_t code = pair ? QChar::surrogateToUcs4(c, decoded[i + 1]) : c.unicode();
+        if (HidesOrReorders(code)) {
+            // Written as the transcript writes its bytes.
+            for (const char byte : QStringView(decoded).mid(i, pair ? 2 : 1).toUtf8())
+                text += QLatin1String(EscapeOf(std::uint8_t(byte), hex));
+        } else {
             text += c;
+            if (pair) text += decoded[i + 1];
+        }
+        if (pair) ++i;
     }
     return text;
 }

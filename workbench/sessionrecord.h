@@ -188,7 +188,9 @@ QByteArray TranscriptOf(const std::vector<SessionChunk>& chunks,
 QByteArray ReceivedBytesOf(const std::vector<SessionChunk>& chunks);
 
 // A line for the text view: UTF-8 decoded (U+FFFD for invalid bytes), control bytes shown as
-// the transcript writes them (\r, \n, \t, \\, else \xNN), so no special font is needed.
+// the transcript writes them (\r, \n, \t, \\, else \xNN), and so is every character that is
+// invisible or reorders text (C1 controls, zero widths, direction marks and overrides, the
+// byte order mark, separators, noncharacters): what arrived is what one sees, in order.
 QString SessionTextOf(const QByteArray& bytes);
 // A hex row: offset, 16 hex columns, and the bytes as ASCII with '.' for the rest.
 QString SessionHexText(std::uint64_t offset, const QByteArray& bytes);

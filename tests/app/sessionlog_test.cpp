@@ -499,6 +499,27 @@ TEST_F(SessionLogTest, ViewFollowsUnlessScrolledUpAndMarksDroppedLines)
     EXPECT_TRUE(s.Log.VisibleRows().last().endsWith(QString::fromUtf8("line 60\\r\\n")));
 }
 
+// What arrived shows visibly and in the order it came: an override cannot turn the row
+// around, and "+++" with the AT sent a second later are two rows with their own times.
+TEST_F(SessionLogTest, TheViewShowsReorderingCharactersEscapedAndSplitsRowsAtAPause)
+{
+    StandaloneLog s;
+    s.Log.show();
+    s.Receive("\xe2\x80\xaeRTL \xc2\x85\r\n");
+    // As the port's tap reports what went out.
+    s.Log.Feed().Append(SessionDirection::Sent, "+++", 3);
+    s.Now += 1000;
+    s.Log.Feed().Append(SessionDirection::Sent, "AT\r\n", 4);
+    QCoreApplication::sendPostedEvents(&s.Log);
+    const QStringList rows = s.Log.VisibleRows();
+    ASSERT_EQ(rows.size(), 3) << rows.join('|').toStdString();
+    EXPECT_TRUE(rows[0].endsWith(QStringLiteral("< \\xE2\\x80\\xAERTL \\xC2\\x85\\r\\n")))
+        << rows[0].toStdString();
+    EXPECT_TRUE(rows[1].endsWith(QStringLiteral(" > +++")));
+    EXPECT_TRUE(rows[2].endsWith(QStringLiteral(" > AT\\r\\n")));
+    EXPECT_NE(rows[1].left(12), rows[2].left(12)) << "each row shows its own time";
+}
+
 TEST_F(SessionLogTest, FollowsTheMainWindowsLook)
 {
     TForm1& form = Form();

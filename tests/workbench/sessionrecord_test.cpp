@@ -77,6 +77,29 @@ TEST(TextViewTest, ControlBytesShowEscapedAndBadUtf8AsReplacement)
     EXPECT_EQ(SessionClockText(T0, Utc), QStringLiteral("20:37:14.005"));
 }
 
+TEST(TextViewTest, InvisibleAndReorderingCharactersShowAsTheirBytes)
+{
+    // A right-to-left override would make "RTL" read "LTR"; NEL would show as a box.
+    EXPECT_EQ(SessionTextOf("\xe2\x80\xaeRTL"), QStringLiteral("\\xE2\\x80\\xAERTL"));
+    EXPECT_EQ(SessionTextOf("a\xc2\x85" "b"), QStringLiteral("a\\xC2\\x85b"));
+    const std::pair<const char*, const char*> hidden[] = {
+        {"\xe2\x80\x8b", "\\xE2\\x80\\x8B"},             // zero width space
+        {"\xe2\x80\x8f", "\\xE2\\x80\\x8F"},             // right-to-left mark
+        {"\xe2\x80\xaa", "\\xE2\\x80\\xAA"},             // left-to-right embedding
+        {"\xe2\x81\xa6", "\\xE2\\x81\\xA6"},             // left-to-right isolate
+        {"\xe2\x81\xa9", "\\xE2\\x81\\xA9"},             // pop directional isolate
+        {"\xe2\x80\xa8", "\\xE2\\x80\\xA8"},             // line separator
+        {"\xef\xbb\xbf", "\\xEF\\xBB\\xBF"},             // byte order mark
+        {"\xef\xb7\x90", "\\xEF\\xB7\\x90"},             // noncharacter U+FDD0
+        {"\xf4\x8f\xbf\xbf", "\\xF4\\x8F\\xBF\\xBF"},    // noncharacter U+10FFFF
+        {"\xf3\xa0\x80\x81", "\\xF3\\xA0\\x80\\x81"}};   // language tag
+    for (const auto& [bytes, shown] : hidden)
+        EXPECT_EQ(SessionTextOf(bytes), QString::fromLatin1(shown)) << shown;
+    // Visible text of any script stays as it is, also outside the basic plane.
+    EXPECT_EQ(SessionTextOf("\xd7\xa9\xd7\x9c \xf0\x9f\x98\x80 \xc2\xa0"),
+              QString::fromUtf8("של 😀 \u00a0"));
+}
+
 TEST(SessionRecordTest, LinesEndAfterLfAndWhereTheDirectionTurns)
 {
     SessionRecord record;
