@@ -24,6 +24,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cstdio>
 #include <climits>
 #include <iterator>
 
@@ -101,6 +102,11 @@ TSessionLogForm::TSessionLogForm(TsuiForm* lookSource, Writer write, SessionFeed
 
     FGuardTimer.setSingleShot(true);
     connect(&FGuardTimer, &QTimer::timeout, this, &TSessionLogForm::SendPending);
+    FTranscriptRetry.setInterval(TranscriptRetryMs);
+    connect(&FTranscriptRetry, &QTimer::timeout, this, [this] {
+        FTranscript.Flush();
+        ShowTranscriptState();
+    });
 }
 
 TSessionLogForm::~TSessionLogForm() = default;
@@ -266,9 +272,9 @@ void TSessionLogForm::Absorb(const std::vector<SessionChunk>& chunks)
         if (!FLastReceivedMs && chunk.Direction != SessionDirection::Mark)
             FGuard->NoteTraffic(chunk.Time.SteadyMs);
     }
-    if (FTranscript.IsOpen() && !FTranscript.Append(chunks)) {
-        LogButton->SetCaption(QStringLiteral("Log to file..."));
-        SetStatus(QStringLiteral("The transcript stopped: %1").arg(FTranscript.ErrorText()));
+    if (FTranscript.IsOpen()) {
+        FTranscript.Append(chunks);
+        ShowTranscriptState();
     }
     if (isVisible()) RefreshView();
 }
@@ -589,8 +595,40 @@ void TSessionLogForm::StopTranscript()
 {
     DrainAll();
     FTranscript.Close();
+    ShowTranscriptState();
     LogButton->SetCaption(QStringLiteral("Log to file..."));
     SetStatus(QString());
+}
+
+QString TSessionLogForm::TranscriptProblem() const
+{
+    return FTranscriptProblem;
+}
+
+void TSessionLogForm::ShowTranscriptState()
+{
+    const QString problem =
+        FTranscript.Problem().isEmpty()
+            ? QString()
+            : QStringLiteral("The transcript %1 cannot be written: %2; what follows is kept and "
+                             "written when it can be")
+                  .arg(FTranscript.Path(), FTranscript.Problem());
+    // Retried while it fails, and only then: an idle window does not wake for it.
+    if (problem.isEmpty())
+        FTranscriptRetry.stop();
+    else if (!FTranscriptRetry.isActive())
+        FTranscriptRetry.start();
+    if (problem == FTranscriptProblem) return;
+    const bool recovered = problem.isEmpty() && FTranscript.IsOpen();
+    FTranscriptProblem = problem;
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "esp8266wifi: %s\n", problem.toLocal8Bit().constData());
+        std::fflush(stderr);
+        SetStatus(problem);
+    } else if (recovered) {
+        SetStatus(QStringLiteral("Logging to %1 again").arg(FTranscript.Path()));
+    }
+    emit TranscriptProblemChanged(problem);
 }
 
 void TSessionLogForm::ToggleTranscript()

@@ -86,6 +86,11 @@ public:
     void StopTranscript();
     bool TranscriptOn() const { return FTranscript.IsOpen(); }
     QString TranscriptError() const { return FTranscript.ErrorText(); }
+    // Why the transcript's file cannot be written now ("" while it is): told once on standard
+    // error, in the status line and by TranscriptProblemChanged; retried every RetryMs.
+    QString TranscriptProblem() const;
+    static constexpr int TranscriptRetryMs = 1000;
+    QTimer& TranscriptRetryTimer() { return FTranscriptRetry; }
 
     void SetView(TView view);
     void SetLineEnding(TLineEnding ending);
@@ -110,6 +115,9 @@ public:
     TsuiButton* ClearButton = nullptr;
     TsuiButton* LogButton = nullptr;
     QLabel* StatusLabel = nullptr;
+
+signals:
+    void TranscriptProblemChanged(const QString& problem);
 
 public slots:
     // Takes one batch from the feed into the record, the guard and the transcript.
@@ -138,6 +146,8 @@ private:
     // Tells the guard how many lines wait for the second after a "+++" to end.
     void ShowHeldLinesToGuard();
     void ToggleTranscript();
+    // Tells of a transcript that started or stopped failing.
+    void ShowTranscriptState();
     void AskAndSave(bool raw);
     // Writes the whole file or leaves it as it was; says which in the status.
     bool SaveFile(const QString& path, const QByteArray& bytes);
@@ -161,6 +171,8 @@ private:
     Writer FWrite;
     std::deque<Outgoing> FOutbox;
     QTimer FGuardTimer;
+    QTimer FTranscriptRetry;
+    QString FTranscriptProblem; // as last told
     int FDrainEvent = 0;
     TView FView = TextView;
     bool FFollowing = true;

@@ -20,7 +20,10 @@
 #include <QTest>
 #include <QThread>
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
+#include <sys/mount.h>
 
 using namespace Workbench;
 
@@ -641,6 +644,81 @@ TEST_F(SessionLogTest, ThePortsLifeLeavesMarksInTheViewAndTheTranscript)
     Log().SetView(TSessionLogForm::HexView);
     EXPECT_TRUE(Log().VisibleRows().join('\n').contains(" # opened " + port))
         << "marks show as they are in the hex view too";
+}
+
+} // namespace
+
+namespace {
+
+// A file system of 1 MB of its own, for the disk that fills up; mounting needs the right to
+// (root, as in CI), so without it the test says why and skips.
+struct SmallFileSystem
+{
+    QTemporaryDir Folder;
+    QString Error;
+    bool Mounted = false;
+    SmallFileSystem()
+    {
+        Mounted = ::mount("tmpfs", QFile::encodeName(Folder.path()).constData(), "tmpfs", 0,
+                          "size=1m") == 0;
+        if (!Mounted) Error = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~SmallFileSystem()
+    {
+        if (Mounted) ::umount2(QFile::encodeName(Folder.path()).constData(), MNT_DETACH);
+    }
+    QString Path(const char* name) const { return Folder.filePath(QString::fromLatin1(name)); }
+};
+
+TEST_F(SessionLogTest, AFullDiskIsToldOnceKeepsWholeLinesAndTheTranscriptCarriesOn)
+{
+    SmallFileSystem disk;
+    if (!disk.Mounted) GTEST_SKIP() << "cannot mount a 1 MB tmpfs: " << disk.Error.toStdString();
+    QFile filler(disk.Path("filler"));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(64 * 1024, 'x')) > 0 && filler.flush()) {
+    }
+    filler.close();
+    filler.resize(filler.size() - 200 * 1024); // room for about 200 KiB
+
+    TForm1& form = Form();
+    TSessionLogForm& log = Log();
+    ASSERT_TRUE(log.StartTranscript(disk.Path("t.log")));
+    auto receive = [&](int from, int to) {
+        QByteArray bytes;
+        for (int i = from; i < to; ++i)
+            bytes += "+IPD,0,24:line " + QByteArray::number(i).rightJustified(8, '0') + "\r\n";
+        log.Feed().Append(SessionDirection::Received, bytes.constData(), std::size_t(bytes.size()));
+        QCoreApplication::sendPostedEvents(&log);
+    };
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 8000; i += 1000)
+        receive(i, i + 1000); // about 380 KiB of lines
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(QString::fromStdString(told).count(QStringLiteral("cannot be written")), 1) << told;
+    EXPECT_NE(told.find("No space left on device"), std::string::npos) << told;
+    EXPECT_TRUE(log.StatusText().contains(QStringLiteral("cannot be written")));
+    EXPECT_TRUE(form.suiComboBox_PcPort->toolTip().contains(log.TranscriptProblem()))
+        << "the main window tells it by the port list's tooltip";
+    const QByteArray partial = ReadFile(disk.Path("t.log"));
+    ASSERT_FALSE(partial.isEmpty());
+    EXPECT_TRUE(partial.endsWith('\n')) << "the file ends with a whole line";
+    EXPECT_TRUE(log.TranscriptOn());
+
+    // Space is freed: the retry writes what waited without more traffic.
+    ASSERT_TRUE(log.TranscriptRetryTimer().isActive());
+    ASSERT_TRUE(QFile::remove(disk.Path("filler")));
+    ASSERT_TRUE(RunEventsUntil([&] { return log.TranscriptProblem().isEmpty(); }));
+    EXPECT_FALSE(log.TranscriptRetryTimer().isActive());
+    EXPECT_FALSE(form.suiComboBox_PcPort->toolTip().contains(QStringLiteral("cannot be written")));
+    receive(8000, 8001);
+    log.StopTranscript();
+    const QList<QByteArray> lines = ReadFile(disk.Path("t.log")).trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 8001) << "every line once";
+    for (int i : {0, 4000, 8000})
+        EXPECT_TRUE(lines[i].endsWith("line " + QByteArray::number(i).rightJustified(8, '0') +
+                                      "\\r\\n"))
+            << lines[i].toStdString();
 }
 
 } // namespace
