@@ -4,6 +4,7 @@
 #include "app/unit1.h"
 #include "skin/suibutton.h"
 #include "skin/suicombobox.h"
+#include "skin/suiedit.h"
 #include "skin/suiform.h"
 #include "skin/suilistbox.h"
 #include "skin/suipublic.h"
@@ -13,9 +14,13 @@
 #include "workbench/composition.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSaveFile>
@@ -48,6 +53,9 @@ constexpr int ClientHeight = 480;
 constexpr int Margin = 6;
 constexpr int RowHeight = 22;
 constexpr int WheelRows = 3;
+constexpr int WheelColumns = 8;
+constexpr int BarWidth = 16;
+constexpr int FindWidth = 220;
 
 QByteArray LineEndingBytes(TSessionLogForm::TLineEnding ending)
 {
@@ -89,6 +97,7 @@ TSessionLogForm::TSessionLogForm(TsuiForm* lookSource, Writer write, SessionFeed
     FHistoryIndex = int(FHistory.size());
 
     resize(ClientWidth, ClientHeight);
+    setMinimumSize(MinimumWidth, MinimumHeight);
     Frame = new TsuiForm(this);
     Frame->SetCaption(QStringLiteral("Session log"));
     Frame->SetTitleBarButtonTypes(
@@ -139,6 +148,30 @@ void TSessionLogForm::BuildControls()
         if (!FPlacingBar) ScrollTo(ViewBar->Position());
     });
 
+    ViewColumnBar = new TsuiScrollBar(Frame);
+    ViewColumnBar->SetOrientation(suiHorizontal);
+    ViewColumnBar->SetMin(0);
+    ViewColumnBar->SetMax(0);
+    connect(ViewColumnBar, &TsuiScrollBar::OnChange, this, [this] {
+        if (!FPlacingBar) ScrollColumns(ViewColumnBar->Position() - FColumn);
+    });
+
+    FindLine = new TsuiEdit(Frame);
+    FindLine->setPlaceholderText(QStringLiteral("Find"));
+    FindLine->setToolTip(QStringLiteral(
+        "Enter or F3: next row holding the text (in the hex view: hex pairs such as 0D 0A, or "
+        "text); Shift+Enter or Shift+F3: the one before; Escape closes"));
+    FindLine->hide();
+    FindLine->installEventFilter(this);
+    auto shortcut = [this](QKeySequence keys, auto slot) {
+        auto* key = new QShortcut(keys, this);
+        key->setContext(Qt::WindowShortcut);
+        connect(key, &QShortcut::activated, this, slot);
+    };
+    shortcut(QKeySequence::Find, [this] { OpenFind(); });
+    shortcut(QKeySequence(Qt::Key_F3), [this] { FindNext(true); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { FindNext(false); });
+
     CommandLine = new TSessionLineEdit(Frame);
     CommandLine->SetWords(CommandCatalogue());
     CommandLine->installEventFilter(this);
@@ -164,6 +197,7 @@ void TSessionLogForm::BuildControls()
     ClearButton = MakeButton(Frame, QStringLiteral("Clear"));
     connect(ClearButton, &QPushButton::clicked, this, [this] {
         FRecord.Clear();
+        FSelection.clear();
         FFollowing = true;
         RefreshView();
     });
@@ -183,15 +217,18 @@ void TSessionLogForm::PlaceControls()
     const QRect bar = Frame->TitleBar()->geometry();
     const int top = bar.y() + bar.height() + Margin;
     const int inner = w - 2 * Margin;
-    const int barWidth = 16;
+    const int barWidth = BarWidth;
     const int buttonsTop = h - Margin - 3 - RowHeight;
     const int lineTop = buttonsTop - Margin - RowHeight;
 
     ViewTabs->setGeometry(Margin, top, inner, 24);
+    FindLine->setGeometry(Margin + inner - FindWidth, top + 1, FindWidth, 22);
+    FindLine->raise();
     const int listTop = top + 24;
-    const int listHeight = std::max(RowHeight, lineTop - Margin - listTop);
+    const int listHeight = std::max(RowHeight, lineTop - Margin - listTop - barWidth);
     ViewList->setGeometry(Margin, listTop, inner - barWidth, listHeight);
     ViewBar->setGeometry(Margin + inner - barWidth, listTop, barWidth, listHeight);
+    ViewColumnBar->setGeometry(Margin, listTop + listHeight, inner - barWidth, barWidth);
 
     const int endingWidth = 80;
     CommandLine->setGeometry(Margin, lineTop, inner - endingWidth - Margin, RowHeight);
@@ -344,12 +381,217 @@ void TSessionLogForm::RefreshView()
     FPlacingBar = false;
 
     QStringList shown;
-    for (int row = position; row < std::min(rows, position + visible); ++row)
+    int longest = 0;
+    for (int row = position; row < std::min(rows, position + visible); ++row) {
         shown.append(RowText(row));
-    if (shown != FShown) {
-        FShown = shown;
-        ViewList->SetItems(shown);
+        longest = std::max(longest, int(shown.last().size()));
     }
+    const int lastColumn = std::max(0, longest - VisibleColumns() + 1);
+    FColumn = std::min(FColumn, lastColumn);
+    FPlacingBar = true;
+    ViewColumnBar->SetMax(lastColumn);
+    ViewColumnBar->SetPageSize(VisibleColumns());
+    ViewColumnBar->SetPosition(FColumn);
+    ViewColumnBar->setEnabled(lastColumn > 0);
+    ViewColumnBar->SetSliderVisible(lastColumn > 0);
+    FPlacingBar = false;
+    QStringList cut;
+    for (const QString& text : shown)
+        cut.append(text.mid(FColumn));
+    FShownFrom = position;
+    if (shown != FShown || cut != ViewList->Items()) {
+        FShown = shown;
+        ViewList->SetItems(cut);
+    }
+    ShowSelection();
+}
+
+int TSessionLogForm::VisibleColumns() const
+{
+    const int advance = std::max(1, ViewList->fontMetrics().horizontalAdvance(QLatin1Char('0')));
+    return std::max(1, (ViewList->viewport()->width() - 4) / advance);
+}
+
+void TSessionLogForm::ScrollColumns(int columns)
+{
+    FColumn = std::max(0, FColumn + columns);
+    RefreshView();
+}
+
+// ---- selection, copying and finding ----
+
+std::int64_t TSessionLogForm::AbsoluteRow(int row) const
+{
+    if (row < MarkRows() || row >= RowCount()) return -1;
+    return std::int64_t(RowBase()) + (row - MarkRows());
+}
+
+int TSessionLogForm::RowOfAbsolute(std::uint64_t absolute) const
+{
+    return int(std::int64_t(absolute) - std::int64_t(RowBase())) + MarkRows();
+}
+
+bool TSessionLogForm::IsSelected(std::uint64_t absolute) const
+{
+    const auto after = std::upper_bound(
+        FSelection.begin(), FSelection.end(), absolute,
+        [](std::uint64_t row, const auto& range) { return row < range.first; });
+    return after != FSelection.begin() && absolute < std::prev(after)->second;
+}
+
+void TSessionLogForm::ClickRow(int row, Qt::KeyboardModifiers modifiers)
+{
+    const std::int64_t absolute = AbsoluteRow(row);
+    if (absolute < 0) return;
+    const auto at = std::uint64_t(absolute);
+    if (modifiers & Qt::ShiftModifier) {
+        if (!(modifiers & Qt::ControlModifier)) FSelection.clear();
+        const std::uint64_t from = std::min(FAnchor, at), to = std::max(FAnchor, at) + 1;
+        // Ranges that meet the new one join it.
+        std::uint64_t first = from, last = to;
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> kept;
+        for (const auto& range : FSelection) {
+            if (range.second < first || range.first > last) {
+                kept.push_back(range);
+            } else {
+                first = std::min(first, range.first);
+                last = std::max(last, range.second);
+            }
+        }
+        kept.emplace_back(first, last);
+        std::sort(kept.begin(), kept.end());
+        FSelection = std::move(kept);
+    } else if (modifiers & Qt::ControlModifier) {
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> kept;
+        const bool was = IsSelected(at);
+        for (const auto& range : FSelection) {
+            if (was && range.first <= at && at < range.second) {
+                if (range.first < at) kept.emplace_back(range.first, at);
+                if (at + 1 < range.second) kept.emplace_back(at + 1, range.second);
+            } else {
+                kept.push_back(range);
+            }
+        }
+        if (!was) kept.emplace_back(at, at + 1);
+        std::sort(kept.begin(), kept.end());
+        FSelection = std::move(kept);
+        FAnchor = at;
+    } else {
+        FSelection = {{at, at + 1}};
+        FAnchor = at;
+    }
+    ShowSelection();
+}
+
+void TSessionLogForm::SelectAll()
+{
+    const std::int64_t first = AbsoluteRow(MarkRows());
+    FSelection.clear();
+    if (first >= 0)
+        FSelection.emplace_back(std::uint64_t(first),
+                                std::uint64_t(first) + std::uint64_t(RowCount() - MarkRows()));
+    ShowSelection();
+}
+
+int TSessionLogForm::SelectedRowCount() const
+{
+    std::uint64_t count = 0;
+    const std::uint64_t first = RowBase(), end = first + std::uint64_t(RowCount() - MarkRows());
+    for (const auto& [from, to] : FSelection)
+        if (to > first && from < end) count += std::min(to, end) - std::max(from, first);
+    return int(count);
+}
+
+QString TSessionLogForm::SelectedText(bool asTranscript) const
+{
+    const std::uint64_t first = RowBase(), end = first + std::uint64_t(RowCount() - MarkRows());
+    QByteArray transcript;
+    QStringList shown;
+    for (const auto& [from, to] : FSelection) {
+        for (std::uint64_t a = std::max(from, first); a < std::min(to, end); ++a) {
+            const auto index = std::size_t(a - first);
+            if (!asTranscript) {
+                shown.append(RowText(RowOfAbsolute(a)));
+            } else if (FView == TextView) {
+                const SessionLine line = FRecord.Line(index);
+                transcript += TranscriptLine(line.Direction, line.Time.WallMs, line.Bytes);
+            } else {
+                const SessionHexRow hex = FRecord.HexRow(index);
+                transcript += TranscriptLine(hex.Direction, hex.Time.WallMs, hex.Bytes);
+            }
+        }
+    }
+    return asTranscript ? QString::fromLatin1(transcript)
+                        : shown.join(QLatin1Char('\n')) + (shown.isEmpty() ? "" : "\n");
+}
+
+void TSessionLogForm::CopySelection(bool asTranscript)
+{
+    DrainAll();
+    if (SelectedRowCount() == 0) return;
+    QApplication::clipboard()->setText(SelectedText(asTranscript));
+    SetStatus(QStringLiteral("Copied %1 rows%2")
+                  .arg(SelectedRowCount())
+                  .arg(asTranscript ? QStringLiteral(" as transcript lines") : QString()));
+}
+
+void TSessionLogForm::ShowSelection()
+{
+    QItemSelectionModel* model = ViewList->selectionModel();
+    if (!model) return;
+    QItemSelection selection;
+    for (int i = 0; i < ViewList->count(); ++i) {
+        const std::int64_t absolute = AbsoluteRow(FShownFrom + i);
+        if (absolute >= 0 && IsSelected(std::uint64_t(absolute))) {
+            const QModelIndex index = ViewList->model()->index(i, 0);
+            selection.select(index, index);
+        }
+    }
+    model->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void TSessionLogForm::ScrollToShow(int row)
+{
+    const int visible = VisibleRowCount();
+    const int top = ViewBar->Position();
+    if (row < top || row >= top + visible) ScrollTo(std::max(0, row - visible / 2));
+    // A row that did not need moving to is still at the end, where following goes on.
+}
+
+void TSessionLogForm::OpenFind()
+{
+    FindLine->show();
+    FindLine->raise();
+    FindLine->setFocus(Qt::ShortcutFocusReason);
+    FindLine->selectAll();
+}
+
+bool TSessionLogForm::FindNext(bool forward)
+{
+    const QString query = FindLine->text();
+    if (query.isEmpty()) {
+        OpenFind();
+        return false;
+    }
+    DrainAll();
+    // From the row last clicked or found, if it is still held.
+    const std::int64_t anchorRow = std::int64_t(FAnchor) - std::int64_t(RowBase());
+    const std::size_t from =
+        !FSelection.empty() && anchorRow >= 0 && anchorRow < RowCount() - MarkRows()
+            ? std::size_t(anchorRow)
+            : SessionRecord::NoRow;
+    const std::size_t found = FView == TextView
+                                  ? FRecord.FindLine(query, from, forward)
+                                  : FRecord.FindHexRow(HexQueryBytes(query), from, forward);
+    if (found == SessionRecord::NoRow) {
+        SetStatus(QStringLiteral("Not found: %1").arg(query));
+        return false;
+    }
+    const int row = int(found) + MarkRows();
+    ClickRow(row, Qt::NoModifier);
+    ScrollToShow(row);
+    SetStatus(QStringLiteral("Found in row %1 of %2").arg(found + 1).arg(RowCount() - MarkRows()));
+    return true;
 }
 
 void TSessionLogForm::ScrollTo(int position)
@@ -377,6 +619,7 @@ void TSessionLogForm::SetView(TView view)
     FView = view;
     // Rows of the two views do not correspond one to one: the new one starts at its end.
     FFollowing = true;
+    FSelection.clear();
     if (ViewTabs->TabIndex() != int(view)) ViewTabs->SetTabIndex(int(view));
     RefreshView();
 }
@@ -522,12 +765,49 @@ bool TSessionLogForm::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == ViewList->viewport() && event->type() == QEvent::Wheel) {
         const auto* wheel = static_cast<QWheelEvent*>(event);
-        ScrollBy(-wheel->angleDelta().y() / 120 * WheelRows);
+        const QPoint turn = wheel->angleDelta();
+        if (turn.x() != 0 || (wheel->modifiers() & Qt::ShiftModifier))
+            ScrollColumns(-(turn.x() != 0 ? turn.x() : turn.y()) / 120 * WheelColumns);
+        else
+            ScrollBy(-turn.y() / 120 * WheelRows);
         return true;
+    }
+    if (watched == ViewList->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                            event->type() == QEvent::MouseButtonDblClick)) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QModelIndex index = ViewList->indexAt(mouse->position().toPoint());
+        if (index.isValid() && mouse->button() == Qt::LeftButton)
+            ClickRow(FShownFrom + index.row(), mouse->modifiers());
+        ViewList->setFocus(Qt::MouseFocusReason);
+        return true;
+    }
+    if (watched == FindLine && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            FindNext(!(key->modifiers() & Qt::ShiftModifier));
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape) {
+            FindLine->hide();
+            ViewList->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+        return false;
     }
     if (watched == ViewList && event->type() == QEvent::KeyPress) {
         const int page = VisibleRowCount();
-        switch (static_cast<QKeyEvent*>(event)->key()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::SelectAll)) {
+            SelectAll();
+            return true;
+        }
+        if (key->key() == Qt::Key_C && (key->modifiers() & Qt::ControlModifier)) {
+            CopySelection(key->modifiers() & Qt::ShiftModifier);
+            return true;
+        }
+        switch (key->key()) {
+        case Qt::Key_Left: ScrollColumns(-1); return true;
+        case Qt::Key_Right: ScrollColumns(1); return true;
         case Qt::Key_Up: ScrollBy(-1); return true;
         case Qt::Key_Down: ScrollBy(1); return true;
         case Qt::Key_PageUp: ScrollBy(-page); return true;

@@ -21,6 +21,7 @@ class QLabel;
 class TForm1;
 class TsuiButton;
 class TsuiComboBox;
+class TsuiEdit;
 class TSessionLineEdit;
 class TsuiForm;
 class TsuiListBox;
@@ -104,10 +105,33 @@ public:
     QStringList VisibleRows() const;
     QString StatusText() const;
 
+    // Selection of rows, as a click does: alone, with Shift from the last clicked row, with
+    // Ctrl one more or one less. row counts as RowCount does; the drop mark is not selectable.
+    void ClickRow(int row, Qt::KeyboardModifiers modifiers);
+    void SelectAll();
+    int SelectedRowCount() const;
+    // The selected rows as shown (times, marks, escapes), or as the transcript writes them.
+    QString SelectedText(bool asTranscript) const;
+    // Ctrl+C (as shown) and Ctrl+Shift+C (as transcript lines).
+    void CopySelection(bool asTranscript);
+    // Ctrl+F shows the find line; Enter or F3 goes to the next row holding its text (in the
+    // hex view: its bytes, hex pairs or text), Shift+Enter or Shift+F3 to the one before.
+    // False when no row holds it. The row found is selected and scrolled to.
+    void OpenFind();
+    bool FindNext(bool forward);
+    // The first character column shown: long rows scroll sideways.
+    void ScrollColumns(int columns);
+    int FirstColumn() const { return FColumn; }
+    // The smallest client size at which no control overlaps another.
+    static constexpr int MinimumWidth = 500;
+    static constexpr int MinimumHeight = 240;
+
     TsuiForm* Frame = nullptr;
     TsuiTabControl* ViewTabs = nullptr;
     TsuiListBox* ViewList = nullptr;
     TsuiScrollBar* ViewBar = nullptr;
+    TsuiScrollBar* ViewColumnBar = nullptr;
+    TsuiEdit* FindLine = nullptr;
     TSessionLineEdit* CommandLine = nullptr;
     TsuiComboBox* LineEndingBox = nullptr;
     TsuiButton* SaveTextButton = nullptr;
@@ -138,6 +162,14 @@ private:
     void ScrollBy(int rows);
     int VisibleRowCount() const;
     QString RowText(int row) const;
+    // A row's number for good (not moved by dropped lines) and back; -1 for the drop mark.
+    std::int64_t AbsoluteRow(int row) const;
+    int RowOfAbsolute(std::uint64_t absolute) const;
+    bool IsSelected(std::uint64_t absolute) const;
+    // Marks the shown rows that are selected.
+    void ShowSelection();
+    int VisibleColumns() const;
+    void ScrollToShow(int row);
     int MarkRows() const;
     std::uint64_t RowBase() const;
     void RecallHistory(int step);
@@ -179,6 +211,11 @@ private:
     bool FPlacingBar = false; // the view sets the bar; its change is not a scroll
     std::uint64_t FTopRow = 0; // absolute number of the first row shown while not following
     QStringList FShown;
+    int FShownFrom = 0; // the row the first shown one is
+    // Selected rows by absolute number: sorted, disjoint, half-open ranges.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> FSelection;
+    std::uint64_t FAnchor = 0;
+    int FColumn = 0;
     QStringList FHistory;
     int FHistoryIndex = 0;
     QString FDraft;

@@ -1,6 +1,7 @@
 #include "workbench/sessionrecord.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <chrono>
@@ -270,6 +271,72 @@ SessionHexRow SessionRecord::HexRow(std::size_t index) const
     return {run.Direction, ChunkAt(position).Time, begin, BytesAt(position, end - begin)};
 }
 
+namespace {
+// The first hit of a wrapping search over count rows: after from (or before it, backward),
+// then round from the other end; hit(row) says whether a row matches.
+template <class Hit>
+std::size_t WrappingSearch(std::size_t count, std::size_t from, bool forward, Hit hit)
+{
+    if (count == 0) return SessionRecord::NoRow;
+    const bool fresh = from >= count;
+    std::size_t row = fresh ? (forward ? count - 1 : 0) : from;
+    for (std::size_t step = 0; step < count; ++step) {
+        row = forward ? (row + 1) % count : (row + count - 1) % count;
+        if (hit(row)) return row;
+    }
+    return SessionRecord::NoRow;
+}
+
+bool IsPlainAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes)
+        if (c < 0x20 || c >= 0x7F || c == '\\') return false;
+    return true;
+}
+} // namespace
+
+std::size_t SessionRecord::FindLine(const QString& text, std::size_t from, bool forward) const
+{
+    if (text.isEmpty()) return NoRow;
+    return WrappingSearch(LineCount(), from, forward, [&](std::size_t index) {
+        const std::uint64_t start = LineStarts[index];
+        const std::uint64_t end = index + 1 < LineStarts.size() ? LineStarts[index + 1] : EndPosition;
+        const QByteArray bytes = BytesAt(start, end - start);
+        // Most lines show as they are; only the rest need the view's escaping.
+        if (IsPlainAscii(bytes))
+            return QLatin1StringView(bytes).contains(text, Qt::CaseInsensitive);
+        return SessionTextOf(bytes).contains(text, Qt::CaseInsensitive);
+    });
+}
+
+std::size_t SessionRecord::FindHexRow(const QByteArray& bytes, std::size_t from, bool forward) const
+{
+    if (bytes.isEmpty() || Runs.empty()) return NoRow;
+    // Every row where a match starts, in order: one pass over the bytes held.
+    std::vector<std::size_t> rows;
+    const std::uint64_t dropped = DroppedHexRows();
+    for (std::size_t r = 0; r < Runs.size(); ++r) {
+        const Run run = r == 0 ? FirstHeldRun() : Runs[r];
+        const QByteArray held = BytesAt(run.Position, run.Length);
+        for (qsizetype at = held.indexOf(bytes); at >= 0; at = held.indexOf(bytes, at + 1)) {
+            const std::uint64_t row =
+                run.Direction == SessionDirection::Mark
+                    ? run.RowsBefore
+                    : run.RowsBefore + (run.Offset + std::uint64_t(at)) / HexRowBytes -
+                          run.Offset / HexRowBytes;
+            if (rows.empty() || rows.back() != row - dropped) rows.push_back(std::size_t(row - dropped));
+        }
+    }
+    if (rows.empty()) return NoRow;
+    if (from >= HexRowCount()) return forward ? rows.front() : rows.back();
+    if (forward) {
+        const auto next = std::upper_bound(rows.begin(), rows.end(), from);
+        return next != rows.end() ? *next : rows.front();
+    }
+    const auto next = std::lower_bound(rows.begin(), rows.end(), from);
+    return next != rows.begin() ? *std::prev(next) : rows.back();
+}
+
 std::vector<SessionChunk> SessionRecord::Chunks() const
 {
     std::vector<SessionChunk> chunks;
@@ -387,6 +454,13 @@ QString SessionTextOf(const QByteArray& bytes)
         if (pair) ++i;
     }
     return text;
+}
+
+QByteArray HexQueryBytes(const QString& query)
+{
+    static const QRegularExpression pairs(QStringLiteral(R"(^\s*([0-9A-Fa-f]{2}\s*)+$)"));
+    if (!pairs.match(query).hasMatch()) return query.toUtf8();
+    return QByteArray::fromHex(query.toLatin1());
 }
 
 QString SessionHexText(std::uint64_t offset, const QByteArray& bytes)

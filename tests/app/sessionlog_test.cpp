@@ -7,11 +7,15 @@
 #include "app/sessionline.h"
 #include "app/sessionlog.h"
 #include "skin/suibutton.h"
+#include "skin/suiedit.h"
+#include "skin/suilistbox.h"
+#include "skin/suiscrollbar.h"
 #include "skin/suicombobox.h"
 #include "skin/suiform.h"
 #include "workbench/catalogue.h"
 
 #include <QAbstractItemModel>
+#include <QClipboard>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -521,6 +525,93 @@ TEST_F(SessionLogTest, TheViewShowsReorderingCharactersEscapedAndSplitsRowsAtAPa
     EXPECT_TRUE(rows[1].endsWith(QStringLiteral(" > +++")));
     EXPECT_TRUE(rows[2].endsWith(QStringLiteral(" > AT\\r\\n")));
     EXPECT_NE(rows[1].left(12), rows[2].left(12)) << "each row shows its own time";
+}
+
+TEST_F(SessionLogTest, RowsAreSelectedCopiedAsShownOrAsTranscriptAndFound)
+{
+    StandaloneLog s;
+    TSessionLogForm& log = s.Log;
+    log.show();
+    s.Receive("line 0\r\nline 1\r\n");
+    log.AddMark(QStringLiteral("closed"));
+    s.Receive("line 3\r\nline 4\r\n");
+    ASSERT_EQ(log.RowCount(), 5);
+    QWidget* rows = log.ViewList->viewport();
+    auto click = [&](int row, Qt::KeyboardModifiers modifiers) {
+        QTest::mouseClick(rows, Qt::LeftButton, modifiers, log.ViewList->ItemRect(row).center());
+    };
+    click(1, Qt::NoModifier);
+    click(4, Qt::ShiftModifier);
+    click(3, Qt::ControlModifier);
+    EXPECT_EQ(log.SelectedRowCount(), 3);
+    EXPECT_TRUE(log.ViewList->selectionModel()->isRowSelected(2)) << "drawn selected";
+    EXPECT_FALSE(log.ViewList->selectionModel()->isRowSelected(3));
+    const QStringList shown = log.VisibleRows();
+    EXPECT_EQ(log.SelectedText(false), shown[1] + "\n" + shown[2] + "\n" + shown[4] + "\n");
+    const QString transcript = log.SelectedText(true);
+    EXPECT_EQ(transcript.count('\n'), 3);
+    EXPECT_TRUE(transcript.startsWith(QString::fromLatin1(
+        TranscriptLine(SessionDirection::Received, log.Record().Line(1).Time.WallMs, "line 1\r\n"))));
+    EXPECT_TRUE(transcript.contains(QRegularExpression(QStringLiteral("\n# \\S+ closed\n"))));
+
+    QTest::keyClick(log.ViewList, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(log.SelectedRowCount(), 5);
+    QTest::keyClick(log.ViewList, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), shown.join('\n') + "\n");
+    QTest::keyClick(log.ViewList, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().count("\n# "), 1) << "as the transcript's lines";
+
+    // Ctrl+F, then Enter, F3 and Shift+F3 walk the rows holding the text from the row
+    // clicked, round the ends.
+    click(0, Qt::NoModifier);
+    QApplication::setActiveWindow(&log);
+    QTest::keyClick(&log, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(log.FindLine->isVisible());
+    ASSERT_TRUE(log.FindLine->hasFocus());
+    QTest::keyClicks(log.FindLine, QStringLiteral("LINE"));
+    QTest::keyClick(log.FindLine, Qt::Key_Return);
+    auto selected = [&] { return log.SelectedText(false); };
+    EXPECT_TRUE(selected().endsWith("line 1\\r\\n\n")) << selected().toStdString();
+    QTest::keyClick(&log, Qt::Key_F3);
+    EXPECT_TRUE(selected().endsWith("line 3\\r\\n\n")) << "the mark row holds no match";
+    QTest::keyClick(&log, Qt::Key_F3);
+    QTest::keyClick(&log, Qt::Key_F3);
+    EXPECT_TRUE(selected().endsWith("line 0\\r\\n\n")) << "round the end";
+    QTest::keyClick(&log, Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_TRUE(selected().endsWith("line 4\\r\\n\n")) << "and back";
+    log.SetView(TSessionLogForm::HexView);
+    log.FindLine->setText(QStringLiteral("0d 0a 6c"));
+    EXPECT_TRUE(log.FindNext(true));
+    EXPECT_TRUE(selected().contains(QStringLiteral("20 30 0D 0A  6C 69"))) << selected().toStdString();
+    log.FindLine->setText(QStringLiteral("ERROR"));
+    EXPECT_FALSE(log.FindNext(true));
+    EXPECT_EQ(log.StatusText(), "Not found: ERROR");
+    QTest::keyClick(log.FindLine, Qt::Key_Escape);
+    EXPECT_FALSE(log.FindLine->isVisible());
+}
+
+TEST_F(SessionLogTest, LongRowsScrollSideways)
+{
+    StandaloneLog s;
+    TSessionLogForm& log = s.Log;
+    log.show();
+    const QByteArray wide = "+IPD,0,200:" + QByteArray(200, 'w') + "END";
+    s.Receive(wide);
+    const QString full = log.VisibleRows().last();
+    ASSERT_TRUE(full.endsWith("END"));
+    ASSERT_TRUE(log.ViewColumnBar->isEnabled()) << "the row is wider than the view";
+    EXPECT_EQ(log.ViewList->Items().last(), full);
+    QTest::keyClick(log.ViewList, Qt::Key_Right);
+    log.ScrollColumns(9);
+    EXPECT_EQ(log.FirstColumn(), 10);
+    EXPECT_EQ(log.ViewList->Items().last(), full.mid(10));
+    log.ScrollColumns(100000);
+    EXPECT_TRUE(log.ViewList->Items().last().endsWith("END"));
+    EXPECT_EQ(log.FirstColumn(), log.ViewColumnBar->Max()) << "no further than the end shows";
+    QWheelEvent back({10, 10}, log.ViewList->viewport()->mapToGlobal(QPoint(10, 10)), {},
+                     {120, 0}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(log.ViewList->viewport(), &back);
+    EXPECT_LT(log.FirstColumn(), log.ViewColumnBar->Max()) << "a sideways turn of the wheel";
 }
 
 TEST_F(SessionLogTest, FollowsTheMainWindowsLook)

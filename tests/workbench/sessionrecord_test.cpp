@@ -170,6 +170,42 @@ TEST(SessionRecordTest, APauseAndAMarkStartRowsOfTheirOwnInBothViews)
               QByteArray("# 2026-12-09T20:37:14.005+00:00 lost (I/O error\\nend)\n"));
 }
 
+TEST(SessionRecordTest, FindGoesRoundBothWaysInTheTextAsShownAndInBytesAcrossHexRows)
+{
+    SessionRecord record;
+    record.Append(Out("AT+CWLAP\r\n"));
+    record.Append(In("+CWLAP:(3,\"Caf\xc3\xa9\",-50)\r\n"));
+    record.Append(In("OK\r\n"));
+    record.Append(Out("AT+CIFSR\r\n"));
+    record.Append(In(QByteArray(18, '.') + "\r\n+IPD\r\n"));
+    const std::size_t none = SessionRecord::NoRow;
+    EXPECT_EQ(record.FindLine(QStringLiteral("at+c"), none, true), 0u) << "ignoring case";
+    EXPECT_EQ(record.FindLine(QStringLiteral("AT+C"), 0, true), 3u);
+    EXPECT_EQ(record.FindLine(QStringLiteral("AT+C"), 3, true), 0u) << "round from the end";
+    EXPECT_EQ(record.FindLine(QStringLiteral("AT+C"), 0, false), 3u) << "and backward";
+    EXPECT_EQ(record.FindLine(QStringLiteral("AT+C"), none, false), 3u);
+    EXPECT_EQ(record.FindLine(QString::fromUtf8("café"), none, true), 1u);
+    EXPECT_EQ(record.FindLine(QStringLiteral("OK\\r\\n"), none, true), 2u) << "the escapes as shown";
+    EXPECT_EQ(record.FindLine(QStringLiteral("ERROR"), none, true), none);
+
+    EXPECT_EQ(HexQueryBytes(QStringLiteral("0d 0A")), QByteArray("\r\n"));
+    EXPECT_EQ(HexQueryBytes(QStringLiteral("0d0a")), QByteArray("\r\n"));
+    EXPECT_EQ(HexQueryBytes(QStringLiteral("+IPD")), QByteArray("+IPD"));
+    // Received: 24 bytes of +CWLAP, 4 of OK, 18 dots; "\r\n" ends the row at 47, "+IPD" starts
+    // the next.
+    const std::size_t cr = record.FindHexRow(QByteArray(".\r\n+"), none, true);
+    ASSERT_NE(cr, none);
+    EXPECT_EQ(record.HexRow(cr).Direction, SessionDirection::Received);
+    EXPECT_TRUE(record.HexRow(cr).Bytes.endsWith("\r\n")) << "the row where the match starts";
+    EXPECT_TRUE(record.HexRow(cr + 1).Bytes.startsWith("+IPD"));
+    EXPECT_EQ(record.FindHexRow(HexQueryBytes(QStringLiteral("41 54 2B")), none, true), 0u);
+    const std::size_t second = record.FindHexRow("AT+", 0, true);
+    EXPECT_EQ(record.HexRow(second).Bytes, QByteArray("AT+CIF")) << "sent offsets 10 to 15";
+    EXPECT_EQ(record.FindHexRow("AT+", second, true), 0u);
+    EXPECT_EQ(record.FindHexRow("AT+", 0, false), second);
+    EXPECT_EQ(record.FindHexRow("nothing", none, true), none);
+}
+
 TEST(SessionRecordTest, HexRowsHoldSixteenBytesOfOneDirectionAtAlignedOffsets)
 {
     SessionRecord record;
