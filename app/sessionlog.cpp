@@ -97,7 +97,6 @@ TSessionLogForm::TSessionLogForm(TsuiForm* lookSource, Writer write, SessionFeed
     FHistoryIndex = int(FHistory.size());
 
     resize(ClientWidth, ClientHeight);
-    setMinimumSize(MinimumWidth, MinimumHeight);
     Frame = new TsuiForm(this);
     Frame->SetCaption(QStringLiteral("Session log"));
     Frame->SetTitleBarButtonTypes(
@@ -248,6 +247,8 @@ void TSessionLogForm::ApplyLook(TsuiUIStyle style)
 {
     Frame->SetUIStyle(style);
     ContainerApplyUIStyle(Frame, style, nullptr);
+    // The look sets the frame's own least size; the controls need more.
+    setMinimumSize(std::max(minimumWidth(), MinimumWidth), std::max(minimumHeight(), MinimumHeight));
     QPalette colours = StatusLabel->palette();
     colours.setColor(QPalette::WindowText,
                      toQColor(GetInsideThemeColor(style, SuiTheme::ControlFontColor)));

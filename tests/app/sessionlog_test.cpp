@@ -614,6 +614,34 @@ TEST_F(SessionLogTest, LongRowsScrollSideways)
     EXPECT_LT(log.FirstColumn(), log.ViewColumnBar->Max()) << "a sideways turn of the wheel";
 }
 
+TEST_F(SessionLogTest, TheWindowCannotShrinkBelowASizeWhereNothingOverlaps)
+{
+    StandaloneLog s;
+    TSessionLogForm& log = s.Log;
+    log.show();
+    log.resize(150, 80);
+    QCoreApplication::processEvents();
+    EXPECT_GE(log.width(), TSessionLogForm::MinimumWidth);
+    EXPECT_GE(log.height(), TSessionLogForm::MinimumHeight);
+    log.resize(TSessionLogForm::MinimumWidth, TSessionLogForm::MinimumHeight);
+    QCoreApplication::processEvents();
+    const QList<QWidget*> controls{log.ViewTabs,      log.ViewList,       log.ViewBar,
+                                   log.ViewColumnBar, log.CommandLine,    log.LineEndingBox,
+                                   log.SaveTextButton, log.SaveRawButton, log.ClearButton,
+                                   log.LogButton,     log.StatusLabel};
+    const QRect client = log.Frame->rect();
+    for (QWidget* a : controls) {
+        EXPECT_TRUE(client.contains(a->geometry())) << a->metaObject()->className();
+        EXPECT_GE(a->width(), 16) << a->metaObject()->className();
+        for (QWidget* b : controls) {
+            if (a == b) continue;
+            EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+                << a->metaObject()->className() << " and " << b->metaObject()->className();
+        }
+    }
+    EXPECT_GE(log.ViewList->height(), log.ViewList->ItemHeight() * 3) << "rows still show";
+}
+
 TEST_F(SessionLogTest, FollowsTheMainWindowsLook)
 {
     TForm1& form = Form();
