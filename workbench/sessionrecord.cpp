@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <climits>
+#include <cstdio>
 #include <chrono>
 
 namespace Workbench {
@@ -272,41 +274,85 @@ SessionHexRow SessionRecord::HexRow(std::size_t index) const
 }
 
 namespace {
-// The first hit of a wrapping search over count rows: after from (or before it, backward),
-// then round from the other end; hit(row) says whether a row matches.
-template <class Hit>
-std::size_t WrappingSearch(std::size_t count, std::size_t from, bool forward, Hit hit)
-{
-    if (count == 0) return SessionRecord::NoRow;
-    const bool fresh = from >= count;
-    std::size_t row = fresh ? (forward ? count - 1 : 0) : from;
-    for (std::size_t step = 0; step < count; ++step) {
-        row = forward ? (row + 1) % count : (row + count - 1) % count;
-        if (hit(row)) return row;
-    }
-    return SessionRecord::NoRow;
-}
-
-bool IsPlainAscii(QByteArrayView bytes)
+bool IsAscii(QByteArrayView bytes)
 {
     for (const char c : bytes)
-        if (c < 0x20 || c >= 0x7F || c == '\\') return false;
+        if (std::uint8_t(c) >= 0x80) return false;
     return true;
 }
 } // namespace
 
-std::size_t SessionRecord::FindLine(const QString& text, std::size_t from, bool forward) const
+template <class Visit>
+bool SessionRecord::ForEachLine(std::size_t first, std::size_t last, Visit visit) const
 {
-    if (text.isEmpty()) return NoRow;
-    return WrappingSearch(LineCount(), from, forward, [&](std::size_t index) {
+    if (first >= last) return false;
+    // One walk along the chunks: no search and, for a line within one chunk, no copy.
+    auto chunk = std::upper_bound(Chunks_.begin(), Chunks_.end(), LineStarts[first],
+                                  [](std::uint64_t p, const Stored& c) { return p < c.Position; });
+    --chunk;
+    for (std::size_t index = first; index < last; ++index) {
         const std::uint64_t start = LineStarts[index];
         const std::uint64_t end = index + 1 < LineStarts.size() ? LineStarts[index + 1] : EndPosition;
-        const QByteArray bytes = BytesAt(start, end - start);
-        // Most lines show as they are; only the rest need the view's escaping.
-        if (IsPlainAscii(bytes))
-            return QLatin1StringView(bytes).contains(text, Qt::CaseInsensitive);
-        return SessionTextOf(bytes).contains(text, Qt::CaseInsensitive);
-    });
+        while (chunk->Position + std::uint64_t(chunk->Bytes.size()) <= start) ++chunk;
+        const std::uint64_t from = start - chunk->Position;
+        const bool within = end <= chunk->Position + std::uint64_t(chunk->Bytes.size());
+        const QByteArray joined = within ? QByteArray() : BytesAt(start, end - start);
+        const QByteArrayView bytes = within ? QByteArrayView(chunk->Bytes).sliced(
+                                                  qsizetype(from), qsizetype(end - start))
+                                            : QByteArrayView(joined);
+        if (visit(index, bytes)) return true;
+    }
+    return false;
+}
+
+std::size_t SessionRecord::FindLine(const QString& text, std::size_t from, bool forward) const
+{
+    const std::size_t count = LineCount();
+    if (text.isEmpty() || count == 0) return NoRow;
+    // Most lines show as they are: those are searched as bytes, the rest as the view shows them.
+    QByteArray folded;
+    bool asciiText = true;
+    for (const QChar c : text) {
+        asciiText = asciiText && c.unicode() < 0x80;
+        folded += char(c.toLower().unicode());
+    }
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
+    std::vector<char> shown;
+    char hex[5];
+    const auto holds = [&](QByteArrayView bytes) {
+        if (!IsAscii(bytes)) return SessionTextOf(bytes.toByteArray()).contains(text, Qt::CaseInsensitive);
+        if (!asciiText) return false;
+        // An ASCII line shows byte by byte as the transcript writes it.
+        shown.resize(std::size_t(bytes.size()) * 4);
+        char* end = shown.data();
+        for (const char c : bytes) {
+            if (const char* escaped = EscapeOf(std::uint8_t(c), hex)) {
+                while (*escaped) *end++ = *escaped++;
+            } else {
+                *end++ = lower(c);
+            }
+        }
+        return std::search(shown.data(), end, folded.begin(), folded.end(),
+                           [&](char a, char b) { return lower(a) == b; }) != end;
+    };
+    std::size_t found = NoRow;
+    const auto first = [&](std::size_t index, QByteArrayView bytes) {
+        if (!holds(bytes)) return false;
+        found = index;
+        return true;
+    };
+    const auto latest = [&](std::size_t index, QByteArrayView bytes) {
+        if (holds(bytes)) found = index;
+        return false;
+    };
+    if (from >= count) from = forward ? count - 1 : 0;
+    if (forward) {
+        if (!ForEachLine(from + 1, count, first)) ForEachLine(0, from + 1, first);
+    } else {
+        ForEachLine(0, from, latest);
+        if (found == NoRow) ForEachLine(from, count, latest);
+    }
+    return found;
 }
 
 std::size_t SessionRecord::FindHexRow(const QByteArray& bytes, std::size_t from, bool forward) const
@@ -478,6 +524,26 @@ QString SessionHexText(std::uint64_t offset, const QByteArray& bytes)
         }
     }
     return text + QLatin1Char('|') + ascii + QLatin1Char('|');
+}
+
+QString SessionClockText(std::int64_t wallMs)
+{
+    // The zone's offset changes at most every quarter of an hour (of UTC): asking the system
+    // once per quarter keeps a screenful or a copy of 100,000 rows cheap.
+    constexpr std::int64_t Quarter = 15 * 60 * 1000;
+    thread_local std::int64_t cachedQuarter = INT64_MIN;
+    thread_local std::int64_t offsetMs = 0;
+    const std::int64_t quarter = wallMs >= 0 ? wallMs / Quarter : (wallMs - Quarter + 1) / Quarter;
+    if (quarter != cachedQuarter) {
+        offsetMs = std::int64_t(QDateTime::fromMSecsSinceEpoch(wallMs).offsetFromUtc()) * 1000;
+        cachedQuarter = quarter;
+    }
+    constexpr std::int64_t Day = 24 * 3600 * 1000;
+    const std::int64_t ms = ((wallMs + offsetMs) % Day + Day) % Day;
+    char text[13];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", int(ms / 3600000), int(ms / 60000 % 60),
+                  int(ms / 1000 % 60), int(ms % 1000));
+    return QString::fromLatin1(text, 12);
 }
 
 QString SessionClockText(std::int64_t wallMs, const QTimeZone& zone)

@@ -162,6 +162,8 @@ private:
     Run FirstHeldRun() const;
     void DropOldestLine();
     void Enforce();
+    // Calls visit(index, bytes) for lines first to last (exclusive) until it returns true.
+    template <class Visit> bool ForEachLine(std::size_t first, std::size_t last, Visit visit) const;
 
     std::size_t FMaxLines;
     std::size_t FMaxBytes;
@@ -206,8 +208,9 @@ QString SessionTextOf(const QByteArray& bytes);
 QByteArray HexQueryBytes(const QString& query);
 // A hex row: offset, 16 hex columns, and the bytes as ASCII with '.' for the rest.
 QString SessionHexText(std::uint64_t offset, const QByteArray& bytes);
-// The time a row shows: local hours to milliseconds.
-QString SessionClockText(std::int64_t wallMs, const QTimeZone& zone = QTimeZone::systemTimeZone());
+// The time a row shows: local hours to milliseconds, in this machine's zone or in zone.
+QString SessionClockText(std::int64_t wallMs);
+QString SessionClockText(std::int64_t wallMs, const QTimeZone& zone);
 // The direction mark of transcripts and views.
 inline char DirectionMark(SessionDirection direction)
 {
