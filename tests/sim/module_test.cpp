@@ -273,6 +273,13 @@ TEST(ModuleDialogue, ResetReportsReadyAfterItsDelayAndForgetsSessionState)
     EXPECT_TRUE(d.module.joined());
     // Echo and the transmission mode are back at their power-on values.
     EXPECT_EQ(d.send("AT+CIPMODE?\r\n"), "AT+CIPMODE?\r\r\n+CIPMODE:0\r\n\r\nOK\r\n");
+
+    // Leaving the network while the automatic join is under way ends that join for good.
+    d.send("ATE0\r\nAT+RST\r\n");
+    EXPECT_EQ(d.wait(200), "\r\nready\r\n");
+    EXPECT_EQ(d.send("AT+CWQAP\r\n"), "AT+CWQAP\r\r\n\r\nOK\r\n");
+    EXPECT_EQ(d.wait(5000), "");
+    EXPECT_FALSE(d.module.joined());
 }
 
 TEST(ModuleDialogue, NormalSendAndReceive)
@@ -295,9 +302,9 @@ TEST(ModuleDialogue, NormalSendAndReceive)
     d.module.linkData("x\r\nOK\r\nERROR\r\n", d.now);
     EXPECT_EQ(d.module.poll(d.now), "\r\n+IPD,14:x\r\nOK\r\nERROR\r\n");
     d.module.linkData(std::string(3000, 'z'), d.now);
-    EXPECT_EQ(d.module.poll(d.now), "\r\n+IPD,1460:" + std::string(1460, 'z') + "\r\n+IPD,1460:" +
-                                        std::string(1460, 'z') + "\r\n+IPD,80:" +
-                                        std::string(80, 'z'));
+    EXPECT_EQ(d.module.poll(d.now), "\r\n+IPD,1460:" + std::string(1460, 'z') +
+                                        "\r\n+IPD,1460:" + std::string(1460, 'z') +
+                                        "\r\n+IPD,80:" + std::string(80, 'z'));
     d.module.linkClosed(d.now);
     EXPECT_EQ(d.module.poll(d.now), "CLOSED\r\n");
     EXPECT_EQ(d.send("AT+CIPSEND=3\r\n"), "link is not valid\r\n\r\nERROR\r\n");

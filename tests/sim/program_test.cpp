@@ -202,8 +202,8 @@ TEST(SimulatorProgram, AnnouncesRegistersAnswersAndUnregisters)
 
 TEST(SimulatorProgram, BootsWhenThePortIsOpenedAndSpeaksTheChosenFirmware)
 {
-    RunningProgram program({"--boot-on-open", "--reset-delay-ms", "150", "--firmware", "2",
-                            "--mac", "5c:cf:7f:0a:0b:0c"},
+    RunningProgram program({"--boot-on-open", "--reset-delay-ms", "150", "--firmware", "2", "--mac",
+                            "5c:cf:7f:0a:0b:0c"},
                            9);
     ASSERT_TRUE(fs::is_symlink(program.alias)) << program.announced;
     const int fd = openRaw(program.alias);
@@ -227,12 +227,26 @@ TEST(SimulatorProgram, BootsWhenThePortIsOpenedAndSpeaksTheChosenFirmware)
     ::close(fd);
 }
 
+TEST(SimulatorProgram, EchoLatencyDelaysEveryAnswer)
+{
+    RunningProgram program({"--echo-latency-ms", "300"}, 10);
+    ASSERT_TRUE(fs::is_symlink(program.alias)) << program.announced;
+    const int fd = openRaw(program.alias);
+    ASSERT_GE(fd, 0);
+    const auto sent = std::chrono::steady_clock::now();
+    EXPECT_ANSWER(fd, "AT\r\n", "AT\r\r\n\r\nOK\r\n");
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(300));
+    ::close(fd);
+}
+
 TEST(SimulatorProgram, RefusesBadArgumentsAndHelpsOnRequest)
 {
     for (const char* arguments :
          {"", "--com 0", "--com 3 --baud 12345", "--com 3 --parity mark", "--com 3 --bogus 1",
-          "--com", "--com 3 --firmware 3", "--com 3 --mac 18:fe:34:a1:b2", "--com 3 --mac "
-          "01:fe:34:a1:b2:c3", "--com 3 --echo-latency-ms -1"}) {
+          "--com", "--com 3 --firmware 3", "--com 3 --mac 18:fe:34:a1:b2",
+          "--com 3 --mac "
+          "01:fe:34:a1:b2:c3",
+          "--com 3 --echo-latency-ms -1"}) {
         const std::string command =
             std::string(ESP8266_SIM_PROGRAM) + " " + arguments + " >/dev/null 2>&1";
         const int status = std::system(command.c_str());

@@ -41,7 +41,8 @@ const char* kindName(LinkKind kind)
 // The access point's MAC is the station's with the locally administered bit set.
 std::string softApMacFor(const std::string& stationMac)
 {
-    const unsigned first = (unsigned(std::stoul(stationMac.substr(0, 2), nullptr, 16)) | 0x02u) & 0xffu;
+    const unsigned first =
+        (unsigned(std::stoul(stationMac.substr(0, 2), nullptr, 16)) | 0x02u) & 0xffu;
     char octet[8];
     std::snprintf(octet, sizeof octet, "%02x", first);
     return octet + stationMac.substr(2);
@@ -86,8 +87,7 @@ Esp8266Module::Esp8266Module(ModuleOptions options, ModuleNetwork* network)
     : options(std::move(options)), network(network), echo(this->options.echo)
 {
     moduleLine = storedLine = portLine = this->options.line;
-    stationMac =
-        this->options.stationMac.empty() ? StationMacForPort(0) : this->options.stationMac;
+    stationMac = this->options.stationMac.empty() ? StationMacForPort(0) : this->options.stationMac;
     spontaneousResetArmed = this->options.resetAfterMs > 0;
 }
 
@@ -99,7 +99,8 @@ void Esp8266Module::setPortLine(int baud, std::optional<Parity> parity)
 
 bool Esp8266Module::lineMatches() const
 {
-    return portLine.baud == moduleLine.baud && portParity.value_or(moduleLine.parity) == moduleLine.parity;
+    return portLine.baud == moduleLine.baud &&
+           portParity.value_or(moduleLine.parity) == moduleLine.parity;
 }
 
 ModuleState Esp8266Module::state() const
@@ -179,9 +180,8 @@ void Esp8266Module::emitAt(const LineSettings& line, std::string_view bytes)
     }
     // Through an adapter each byte arrives once the UART has sent it (at the module's rate,
     // one byte after the other) and the adapter's latency has passed: late, and in pieces.
-    const std::int64_t frameUs =
-        std::max<std::int64_t>(1, (line.parity == Parity::None ? 10 : 11) * 1'000'000LL /
-                                      std::max(1, line.baud));
+    const std::int64_t frameUs = std::max<std::int64_t>(
+        1, (line.parity == Parity::None ? 10 : 11) * 1'000'000LL / std::max(1, line.baud));
     wireFreeUs = std::max(wireFreeUs, clockMs * 1000);
     for (char c : bytes) {
         wireFreeUs += frameUs;
@@ -355,8 +355,8 @@ void Esp8266Module::execute(const AtCommandLine& command, std::int64_t nowMs)
         uart(command, name == "AT+UART_DEF");
     } else if (name == "AT+CIOBAUD") {
         ciobaud(command);
-    } else if (name == "AT+CIPSTAMAC" ||
-               (options.firmware == 1 && (name == "AT+CIPSTAMAC_CUR" || name == "AT+CIPSTAMAC_DEF"))) {
+    } else if (name == "AT+CIPSTAMAC" || (options.firmware == 1 && (name == "AT+CIPSTAMAC_CUR" ||
+                                                                    name == "AT+CIPSTAMAC_DEF"))) {
         cipstamac(command);
     } else if (name == "AT+CWMODE") {
         cwmode(command);
@@ -366,6 +366,7 @@ void Esp8266Module::execute(const AtCommandLine& command, std::int64_t nowMs)
         cwlap(command, nowMs);
     } else if (name == "AT+CWQAP" && (plain || command.form == CommandForm::Test)) {
         ok();
+        if (plain) ++joinGeneration; // also stops an automatic join under way
         if (plain && joined()) {
             dropLink(true);
             joinedIndex = -1;
@@ -451,17 +452,21 @@ void Esp8266Module::boot()
 void Esp8266Module::startJoin(int index, bool answer, std::int64_t nowMs)
 {
     const bool quick = options.joinDelayMs > 0;
-    const std::int64_t connectedMs = nowMs + (quick ? options.joinDelayMs : options.joinConnectedMs);
+    const std::int64_t connectedMs =
+        nowMs + (quick ? options.joinDelayMs : options.joinConnectedMs);
     const std::int64_t gotIpMs = quick ? connectedMs : connectedMs + options.joinGotIpMs;
     const bool okFirst = answer && options.okBeforeIp;
     const bool okLast = answer && !options.okBeforeIp;
     if (answer) mode = Mode::Busy;
-    schedule(connectedMs, [this, index, okFirst] {
+    const std::uint64_t generation = ++joinGeneration;
+    schedule(connectedMs, [this, index, okFirst, generation] {
+        if (generation != joinGeneration) return; // left or replaced meanwhile
         joinedIndex = index;
         emit("WIFI CONNECTED\r\n");
         if (okFirst) finishBusy("\r\nOK\r\n");
     });
-    schedule(gotIpMs, [this, okLast] {
+    schedule(gotIpMs, [this, okLast, generation] {
+        if (generation != joinGeneration) return;
         hasIp = true;
         emit("WIFI GOT IP\r\n");
         if (okLast) finishBusy("\r\nOK\r\n");
@@ -490,7 +495,8 @@ void Esp8266Module::uart(const AtCommandLine& command, bool store)
     if (command.form == CommandForm::Query) {
         const LineSettings& line = store ? storedLine : moduleLine;
         // The current rate is read back from the divider, so 115200 shows as 115273.
-        const int baud = store ? line.baud : UartClockHz / (UartClockHz / line.baud);
+        const bool divided = !store && line.baud > 0 && line.baud <= UartClockHz;
+        const int baud = divided ? UartClockHz / (UartClockHz / line.baud) : line.baud;
         emit(name + std::to_string(baud) + "," + std::to_string(store ? storedDataBits : dataBits) +
              "," + std::to_string(store ? storedStopBits : stopBits) + "," +
              std::to_string(parityNumber(line.parity)) + "," +
@@ -513,7 +519,9 @@ void Esp8266Module::uart(const AtCommandLine& command, bool store)
         return;
     }
     ok(); // still at the old settings; everything after goes out at the new ones
-    moduleLine = {int(*baud), *parity == 1 ? Parity::Odd : *parity == 2 ? Parity::Even : Parity::None};
+    moduleLine = {int(*baud), *parity == 1   ? Parity::Odd
+                              : *parity == 2 ? Parity::Even
+                                             : Parity::None};
     dataBits = int(*bits);
     stopBits = int(*stop);
     flowControl = int(*flow);
@@ -589,6 +597,7 @@ void Esp8266Module::cwmode(const AtCommandLine& command)
             if (const auto value = NumberParameter(command.parameters[0], 1, 3)) {
                 wifiMode = int(*value);
                 ok();
+                if (wifiMode == 2) ++joinGeneration;
                 if (wifiMode == 2 && joined()) {
                     dropLink(true);
                     joinedIndex = -1;
@@ -617,7 +626,7 @@ void Esp8266Module::cwjap(const AtCommandLine& command, std::int64_t nowMs)
             const AccessPoint& ap = options.accessPoints[std::size_t(joinedIndex)];
             // ESP-AT adds pci_en, reconn_interval, listen_interval, scan_mode and pmf.
             emit("+CWJAP:\"" + ap.ssid + "\",\"" + ap.mac + "\"," + std::to_string(ap.channel) +
-                 "," + std::to_string(ap.rssi) + (options.firmware >= 2 ? ",0,1,3,0,1" : "") +
+                 "," + std::to_string(ap.rssi) + (options.firmware >= 2 ? ",0,1,3,0,0" : "") +
                  "\r\n");
         } else {
             emit("No AP\r\n");
@@ -640,6 +649,7 @@ void Esp8266Module::cwjap(const AtCommandLine& command, std::int64_t nowMs)
         hasIp = false;
         emit("WIFI DISCONNECT\r\n");
     }
+    ++joinGeneration; // an automatic join still under way gives way to this one
     const auto& aps = options.accessPoints;
     const auto found = std::find_if(aps.begin(), aps.end(),
                                     [&](const AccessPoint& ap) { return ap.ssid == ssid; });

@@ -179,7 +179,7 @@ private:
     std::optional<Parity> portParity;
     std::vector<Timer> timers;
     std::deque<InFlight> inFlight;
-    std::int64_t clockMs = 0;  // the time of what is happening now, for emitAt()
+    std::int64_t clockMs = 0;    // the time of what is happening now, for emitAt()
     std::int64_t wireFreeUs = 0; // when the module's transmitter is done with what it sends
     std::optional<std::int64_t> spontaneousResetMs;
     bool spontaneousResetArmed;
@@ -197,9 +197,10 @@ private:
     int wifiMode = 1;     // 1 station, 2 access point, 3 both
     int joinedIndex = -1; // into options.accessPoints
     bool hasIp = false;
-    int multiplex = 0;    // AT+CIPMUX
-    int transferMode = 0; // AT+CIPMODE
-    int serverPort = 0;   // 0 while no server runs
+    std::uint64_t joinGeneration = 0; // a join's timers act only while it is the latest
+    int multiplex = 0;                // AT+CIPMUX
+    int transferMode = 0;             // AT+CIPMODE
+    int serverPort = 0;               // 0 while no server runs
     int serverTimeout = 180;
     std::string softApSsid = "ESP_A1B2C3";
     std::string softApPassword;

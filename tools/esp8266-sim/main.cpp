@@ -118,16 +118,16 @@ int main(int argc, char** argv)
                 return usage("--mac takes a station MAC such as 18:fe:34:a1:b2:c3");
             module.stationMac = value;
         } else if (arg == "--join-delay-ms" || arg == "--scan-delay-ms" ||
-                   arg == "--reset-delay-ms" || arg == "--guard-ms" ||
-                   arg == "--reset-after-ms" || arg == "--echo-latency-ms") {
+                   arg == "--reset-delay-ms" || arg == "--guard-ms" || arg == "--reset-after-ms" ||
+                   arg == "--echo-latency-ms") {
             if (!parseNumber(value, 0, 600'000, number))
                 return usage((arg + " takes milliseconds").c_str());
-            int& target = arg == "--join-delay-ms"    ? module.joinDelayMs
-                          : arg == "--scan-delay-ms"  ? module.scanDelayMs
-                          : arg == "--reset-delay-ms" ? module.resetDelayMs
-                          : arg == "--reset-after-ms" ? module.resetAfterMs
+            int& target = arg == "--join-delay-ms"     ? module.joinDelayMs
+                          : arg == "--scan-delay-ms"   ? module.scanDelayMs
+                          : arg == "--reset-delay-ms"  ? module.resetDelayMs
+                          : arg == "--reset-after-ms"  ? module.resetAfterMs
                           : arg == "--echo-latency-ms" ? module.echoLatencyMs
-                                                      : module.escapeGuardMs;
+                                                       : module.escapeGuardMs;
             target = int(number);
         } else if (arg == "--ap") {
             const std::string ap = value;
