@@ -84,7 +84,6 @@ protected:
     QString File(const char* name) const { return Files.filePath(QString::fromLatin1(name)); }
 
     QTemporaryDir Files;
-    std::unique_ptr<RawLine> Line;
 };
 
 TEST_F(SessionLogTest, CtrlLAndTheWindowMenuOpenItWithTheFocusOnTheCommandLine)
@@ -707,7 +706,6 @@ namespace {
 // in the transcript, in order with the bytes around them.
 TEST_F(SessionLogTest, ThePortsLifeLeavesMarksInTheViewAndTheTranscript)
 {
-    std::unique_ptr<RawLine>& Line = AppTest::Line; // the line the window's scan lists
     Line = std::make_unique<RawLine>(AliasFolder.path(), 201);
     TForm1& form = Form();
     ASSERT_TRUE(Log().StartTranscript(File("life.log")));
