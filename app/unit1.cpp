@@ -2,7 +2,6 @@
 
 #include "serial/portinfo.h"
 #include "app/sessionlog.h"
-#include "framework/memoryreturn.h"
 #include "serial/portnames.h"
 #include "serial/portwatcher.h"
 #include "skin/suipublic.h"
@@ -97,14 +96,6 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     // Its first tick finds nothing to count and stops it until a block begins.
     AutoTick = startTimer;
     if (startTimer) Timer1->start();
-    // A single shot: the loader's tables, the start-up code and the fonts' first scans are
-    // read once; they need not stay resident for as long as the window is open.
-    if (startTimer) {
-        QTimer::singleShot(StartupTrimDelayMs, this, [] {
-            ReleaseStartupPages();
-            ReturnFreedMemory();
-        });
-    }
 
     SplitPool = new QThreadPool(this);
     SplitPool->setMaxThreadCount(1);
