@@ -14,6 +14,7 @@
 #include <QLocale>
 #include <QMetaMethod>
 #include <QPointer>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTime>
 #include <algorithm>
@@ -475,6 +476,13 @@ void TForm1::Timer1Timer()
 bool TForm1::event(QEvent* event)
 {
     const int type = event->type();
+    // The stored place is kept on the screen the window opens on, whatever its size and scale
+    // (the event comes before the window is mapped).
+    if (type == QEvent::Show && isWindow() && screen()) {
+        const QRect frame = frameGeometry();
+        const QPoint place = Forms::KeptOnScreen(frame, screen()->availableGeometry());
+        if (place != frame.topLeft()) move(place);
+    }
     if (ReceiveMessageId != 0 && type == ReceiveMessageId) {
         OnReceiveNotify();
         return true;
