@@ -125,12 +125,12 @@ int main(int argc, char** argv)
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     arguments = WithoutQtOptions(arguments) + styleArguments;
-    if (AsksOnlyForText(arguments)) return AnswerText(argc, argv);
     const LaunchOptions options = ParseCommandLine(arguments);
     if (!options.error.isEmpty()) {
         Complain(options.error + QStringLiteral(" (see --help)"));
         return UsageExitCode;
     }
+    if (AsksOnlyForText(arguments)) return AnswerText(argc, argv);
     if (const QString problem = PortExistenceProblem(options); !problem.isEmpty()) {
         Complain(problem);
         return UsageExitCode;

@@ -167,6 +167,7 @@ TEST(Program, AnswersHelpAndVersionWithoutADisplayAndRefusesBadValuesAsUsage)
     const std::vector<std::pair<QStringList, QString>> usage = {
         {{"--style", "Aqua"}, "unknown style 'Aqua'"},
         {{"--bogus"}, "bogus"},
+        {{"--help", "--bogus"}, "bogus"},
         {{"--baud", "7"}, "baud rate '7'"},
         {{"-platform", "xcb", "--port", "COM250"}, "unknown port 'COM250'"},
         {{"--port", "/dev/no-such-adapter"}, "/dev/no-such-adapter"},
