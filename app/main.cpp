@@ -95,8 +95,7 @@ int RunWindow(int argc, char** argv, const LaunchOptions& options)
             QObject::connect(&terminations, &Process::TerminationSignals::Arrived, &app,
                              &QCoreApplication::quit);
             TForm1 form;
-            if (!options.logFile.isEmpty() &&
-                !form.SessionLog->StartTranscript(options.logFile)) {
+            if (!options.logFile.isEmpty() && !form.SessionLog->StartTranscript(options.logFile)) {
                 Complain(QStringLiteral("cannot log to %1: %2")
                              .arg(options.logFile, form.SessionLog->TranscriptError()));
                 return 1;

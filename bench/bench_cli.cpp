@@ -136,8 +136,8 @@ Cost RunTool(bool ours, unsigned modules, const std::string& folder, const std::
     // The modules as a user starts them: one simulator process each, registered as com<n>.
     std::vector<pid_t> sims;
     for (unsigned n = 1; n <= modules; ++n) {
-        std::vector<std::string> args{SIM_PROGRAM, "--com", std::to_string(n),
-                                      "--join-delay-ms", "100"}; // the tools' cost is measured
+        std::vector<std::string> args{SIM_PROGRAM, "--com", std::to_string(n), "--join-delay-ms",
+                                      "100"}; // the tools' cost is measured
         std::vector<char*> argv;
         for (std::string& a : args)
             argv.push_back(a.data());
@@ -234,11 +234,16 @@ int main(int argc, char** argv)
     std::string script = BENCH_SOURCE_DIR "/pyserial_batch.py";
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
-        if (option == "--modules") modules = unsigned(std::atoi(argv[i + 1]));
-        else if (option == "--rounds") rounds = std::atoi(argv[i + 1]);
-        else if (option == "--scale") scale = unsigned(std::atoi(argv[i + 1]));
-        else if (option == "--script") script = argv[i + 1];
-        else if (option == "--python") Python = argv[i + 1];
+        if (option == "--modules")
+            modules = unsigned(std::atoi(argv[i + 1]));
+        else if (option == "--rounds")
+            rounds = std::atoi(argv[i + 1]);
+        else if (option == "--scale")
+            scale = unsigned(std::atoi(argv[i + 1]));
+        else if (option == "--script")
+            script = argv[i + 1];
+        else if (option == "--python")
+            Python = argv[i + 1];
     }
     // More descriptors than the default allows: every module is a pseudo-terminal.
     rlimit files{};

@@ -93,8 +93,7 @@ void Console::Out(const QByteArray& raw)
 {
     if (raw.isEmpty()) return;
     EraseProgress();
-    const QByteArray bytes =
-        EscapeOut ? Printable(QString::fromUtf8(raw), true).toUtf8() : raw;
+    const QByteArray bytes = EscapeOut ? Printable(QString::fromUtf8(raw), true).toUtf8() : raw;
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), OutFile);
     std::fflush(OutFile);
     DrawProgress();

@@ -100,8 +100,8 @@ int ListPorts(Console& console, bool json)
         }
         QString usb = UsbText(c.Usb);
         if (const std::string farEnd = serial::FarEndText(c); !farEnd.empty())
-            usb += (usb.isEmpty() ? QString() : QStringLiteral("  ")) +
-                   QString::fromStdString(farEnd);
+            usb +=
+                (usb.isEmpty() ? QString() : QStringLiteral("  ")) + QString::fromStdString(farEnd);
         const QString line =
             QStringLiteral("%1  %2  %3%4\n")
                 .arg(QString::fromStdString(c.Name), -int(nameWidth))

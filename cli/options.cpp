@@ -176,8 +176,9 @@ QString FieldProblem(const char* option, const QString& value)
         if (u < 0x20 || u == 0x7F || (u >= 0x80 && u <= 0x9F))
             return QStringLiteral("--%1 holds a control character (U+%2), which the module "
                                   "cannot take in a field")
-                .arg(QLatin1String(option),
-                     QString::number(unsigned(u), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+                .arg(
+                    QLatin1String(option),
+                    QString::number(unsigned(u), 16).toUpper().rightJustified(4, QLatin1Char('0')));
     }
     return {};
 }
@@ -189,8 +190,7 @@ QString FieldsProblem(const SplitArguments& split)
         return QStringLiteral("--remote-port takes a port number from 1 to 65535");
     for (const char* option : {"ssid", "password", "ip", "param", "server"})
         for (const QString& value : split.values.value(QLatin1String(option)))
-            if (QString problem = FieldProblem(option, value); !problem.isEmpty())
-                return problem;
+            if (QString problem = FieldProblem(option, value); !problem.isEmpty()) return problem;
     return {};
 }
 

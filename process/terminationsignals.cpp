@@ -26,7 +26,9 @@ extern "C" void OnTerminationSignal(int signal)
 
 void SetDisposition(void (*handler)(int))
 {
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

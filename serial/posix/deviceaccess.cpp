@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <mutex>
-#include <set>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -15,6 +13,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <mutex>
+#include <set>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -115,7 +115,8 @@ HolderScan FindHolders(const std::vector<dev_t>& devices)
             const ssize_t n = ::readlinkat(dirFd, fd->d_name, target, sizeof target - 1);
             if (n < 5 || std::memcmp(target, "/dev/", 5) != 0) continue;
             target[n] = '\0';
-            if (std::strcmp(target, "/dev/ptmx") == 0 || std::strcmp(target, "/dev/pts/ptmx") == 0) {
+            if (std::strcmp(target, "/dev/ptmx") == 0 ||
+                std::strcmp(target, "/dev/pts/ptmx") == 0) {
                 if (const auto index = MasterIndex(entry->d_name, fd->d_name))
                     AddHolder(scan.PtyServers[*index], pid);
                 continue;

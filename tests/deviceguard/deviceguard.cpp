@@ -64,34 +64,34 @@ __attribute__((constructor)) void SwitchOffTheDeviceTable()
 
 extern "C" {
 
-#define GUARD_OPEN(name)                                                                        \
-    int name(const char* path, int flags, ...)                                                  \
-    {                                                                                           \
-        static const auto real = Next<int (*)(const char*, int, ...)>(#name);                   \
-        Check(AT_FDCWD, path);                                                                  \
-        mode_t mode = 0;                                                                        \
-        if (TakesMode(flags)) {                                                                 \
-            va_list args;                                                                       \
-            va_start(args, flags);                                                              \
-            mode = va_arg(args, mode_t);                                                        \
-            va_end(args);                                                                       \
-        }                                                                                       \
-        return real(path, flags, mode);                                                         \
+#define GUARD_OPEN(name)                                                                           \
+    int name(const char* path, int flags, ...)                                                     \
+    {                                                                                              \
+        static const auto real = Next<int (*)(const char*, int, ...)>(#name);                      \
+        Check(AT_FDCWD, path);                                                                     \
+        mode_t mode = 0;                                                                           \
+        if (TakesMode(flags)) {                                                                    \
+            va_list args;                                                                          \
+            va_start(args, flags);                                                                 \
+            mode = va_arg(args, mode_t);                                                           \
+            va_end(args);                                                                          \
+        }                                                                                          \
+        return real(path, flags, mode);                                                            \
     }
 
-#define GUARD_OPENAT(name)                                                                      \
-    int name(int dirFd, const char* path, int flags, ...)                                       \
-    {                                                                                           \
-        static const auto real = Next<int (*)(int, const char*, int, ...)>(#name);              \
-        Check(dirFd, path);                                                                     \
-        mode_t mode = 0;                                                                        \
-        if (TakesMode(flags)) {                                                                 \
-            va_list args;                                                                       \
-            va_start(args, flags);                                                              \
-            mode = va_arg(args, mode_t);                                                        \
-            va_end(args);                                                                       \
-        }                                                                                       \
-        return real(dirFd, path, flags, mode);                                                  \
+#define GUARD_OPENAT(name)                                                                         \
+    int name(int dirFd, const char* path, int flags, ...)                                          \
+    {                                                                                              \
+        static const auto real = Next<int (*)(int, const char*, int, ...)>(#name);                 \
+        Check(dirFd, path);                                                                        \
+        mode_t mode = 0;                                                                           \
+        if (TakesMode(flags)) {                                                                    \
+            va_list args;                                                                          \
+            va_start(args, flags);                                                                 \
+            mode = va_arg(args, mode_t);                                                           \
+            va_end(args);                                                                          \
+        }                                                                                          \
+        return real(dirFd, path, flags, mode);                                                     \
     }
 
 GUARD_OPEN(open)

@@ -150,7 +150,8 @@ class SocatPair
 public:
     explicit SocatPair(const std::string& folder)
         : A(folder + "/pair-a"), B(folder + "/pair-b"),
-          Socat("/usr/bin/socat", {"PTY,link=" + A + ",raw,echo=0", "PTY,link=" + B + ",raw,echo=0"})
+          Socat("/usr/bin/socat",
+                {"PTY,link=" + A + ",raw,echo=0", "PTY,link=" + B + ",raw,echo=0"})
     {
         for (int i = 0; i < 500 && !(fs::exists(A) && fs::exists(B)); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -200,8 +201,10 @@ TEST_F(ProcessEnd, ASocatPairsEndOpensInBothProgramsAndNamesSocat)
     pair.AnswerOk();
 
     const Ended ports = RunToEnd(ESP8266AT_PROGRAM, {"ports"});
-    EXPECT_NE(ports.out.find("COM4  " + pair.A + "  available  pseudo-terminal served by socat, "
-                             "PID " + std::to_string(pair.Socat.Pid())),
+    EXPECT_NE(ports.out.find("COM4  " + pair.A +
+                             "  available  pseudo-terminal served by socat, "
+                             "PID " +
+                             std::to_string(pair.Socat.Pid())),
               std::string::npos)
         << ports.out;
     const Ended send = RunToEnd(ESP8266AT_PROGRAM, {"send", "-p", "COM4", "AT"});

@@ -145,7 +145,7 @@ Ended Program::Wait(int timeoutMs)
 }
 
 Ended RunToEnd(const std::string& path, const std::vector<std::string>& args,
-          const std::vector<std::string>& env, int timeoutMs)
+               const std::vector<std::string>& env, int timeoutMs)
 {
     Program program(path, args, env);
     return program.Wait(timeoutMs);

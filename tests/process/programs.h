@@ -44,7 +44,7 @@ private:
 
 // Runs a program to its end.
 Ended RunToEnd(const std::string& path, const std::vector<std::string>& args,
-          const std::vector<std::string>& env = {}, int timeoutMs = 20'000);
+               const std::vector<std::string>& env = {}, int timeoutMs = 20'000);
 
 // Whether the exclusive flag of a terminal is set now; opening it to look needs no flag
 // (root) or fails while it is set.
