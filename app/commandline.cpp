@@ -188,3 +188,32 @@ QStringList TakeStyleArguments(int& argc, char** argv)
     argv[argc] = nullptr;
     return taken;
 }
+
+QStringList WithoutQtOptions(const QStringList& arguments)
+{
+    // Those of QCoreApplication, QGuiApplication, QApplication and the X11 and Wayland
+    // platforms; "-style" is not among them (ours).
+    static const QStringList withValue = {
+        "platform", "platformpluginpath", "platformtheme", "plugin",   "qwindowgeometry",
+        "geometry", "qwindowtitle",       "title",         "qwindowicon", "icon",
+        "session",  "display",            "name",          "visual",   "stylesheet",
+        "qmljsdebugger"};
+    static const QStringList flags = {"reverse", "widgetcount", "nograb", "dograb", "sync",
+                                      "testability"};
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString word = arguments[i];
+        if (i == 0 || !word.startsWith(QLatin1Char('-'))) {
+            kept << word;
+            continue;
+        }
+        word.remove(0, word.startsWith(QLatin1String("--")) ? 2 : 1);
+        const QString name = word.section(QLatin1Char('='), 0, 0);
+        if (withValue.contains(name)) {
+            if (!word.contains(QLatin1Char('='))) ++i; // its value is the next word
+        } else if (!flags.contains(word)) {
+            kept << arguments[i];
+        }
+    }
+    return kept;
+}

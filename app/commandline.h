@@ -45,6 +45,11 @@ LaunchOptions ParseCommandLine(const QStringList& arguments);
 // Qt's own widget styles.
 QStringList TakeStyleArguments(int& argc, char** argv);
 
+// The arguments without the options the application object takes for itself (Qt's
+// "-platform NAME", "-display NAME", "-reverse", "-qmljsdebugger=..." and the like, with one dash
+// or two): what is left is ours, to be checked before any window system is asked for.
+QStringList WithoutQtOptions(const QStringList& arguments);
+
 // Why the chosen port names no device on this machine ("" when it names one): a COMn that no
 // alias or table entry stands for, or whose node is missing, or a device path that is missing.
 // exists answers for a path; by default the file system does.

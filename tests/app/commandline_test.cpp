@@ -106,6 +106,17 @@ TEST(CommandLine, TheStyleOptionIsKeptFromTheApplicationObject)
     EXPECT_EQ(argv[4], nullptr);
 }
 
+// Qt's own options go to the application object, with their values; ours stay, in order.
+TEST(CommandLine, LeavesQtsOwnOptionsToTheApplicationObject)
+{
+    EXPECT_EQ(WithoutQtOptions({"esp8266wifi", "-platform", "wayland", "--port", "COM3",
+                                "--display=:1", "-reverse", "--qwindowgeometry", "10x10+0+0",
+                                "-qmljsdebugger=port:1234", "--open", "--bogus"}),
+              QStringList({"esp8266wifi", "--port", "COM3", "--open", "--bogus"}));
+    // A value that looks like an option is still the option's value.
+    EXPECT_EQ(WithoutQtOptions({"esp8266wifi", "-title", "--open"}), QStringList{"esp8266wifi"});
+}
+
 } // namespace
 
 namespace {
@@ -143,12 +154,31 @@ TEST(Program, AnswersHelpAndVersionWithoutADisplayAndRefusesBadValuesAsUsage)
     for (const char* option : {"--port", "--baud", "--parity", "--open", "--style", "--version"})
         EXPECT_TRUE(help.out.contains(option)) << option;
 
-    const ProgramRun style = RunProgram({"--style", "Aqua"}, "offscreen");
-    EXPECT_EQ(style.status, UsageExitCode);
-    EXPECT_TRUE(style.err.contains("unknown style 'Aqua'")) << style.err.toStdString();
-    const ProgramRun port = RunProgram({"--port", "/dev/no-such-adapter"}, "offscreen");
-    EXPECT_EQ(port.status, UsageExitCode);
-    EXPECT_TRUE(port.err.contains("/dev/no-such-adapter")) << port.err.toStdString();
+    // --help-all names the options of a widget application, not only the core's.
+    const ProgramRun helpAll = RunProgram({"--help-all"});
+    EXPECT_EQ(helpAll.status, 0);
+    for (const char* option : {"--platform <", "--qwindowgeometry", "--reverse", "--style <NAME>"})
+        EXPECT_TRUE(helpAll.out.contains(option)) << option;
+
+    // Usage errors are found before any window system is asked for: with no display at all,
+    // and with Qt's own options among ours.
+    QTemporaryDir aliases;
+    qputenv("ESP8266WIFI_PORTS", aliases.path().toLocal8Bit());
+    const std::vector<std::pair<QStringList, QString>> usage = {
+        {{"--style", "Aqua"}, "unknown style 'Aqua'"},
+        {{"--bogus"}, "bogus"},
+        {{"--help", "--bogus"}, "bogus"},
+        {{"--baud", "7"}, "baud rate '7'"},
+        {{"-platform", "xcb", "--port", "COM250"}, "unknown port 'COM250'"},
+        {{"--port", "/dev/no-such-adapter"}, "/dev/no-such-adapter"},
+    };
+    for (const auto& [arguments, message] : usage) {
+        const ProgramRun run = RunProgram(arguments);
+        EXPECT_EQ(run.status, UsageExitCode) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
+    }
+    EXPECT_EQ(RunProgram({"--bogus"}, "offscreen").status, UsageExitCode);
+    qunsetenv("ESP8266WIFI_PORTS");
 }
 
 } // namespace
