@@ -4,6 +4,7 @@
 // opened now and, if not, why. Shared by the window's port list and the command-line program.
 
 #include "serial/portaccess.h"
+#include "serial/portoptions.h"
 
 #include <cstdint>
 #include <string>
@@ -38,9 +39,6 @@ struct PortCandidate : DeviceAccess
     bool ByAlias = false; // Device comes from a com<n> alias rather than the default table
     UsbDetails Usb;
 };
-
-// The highest port number a scan looks at.
-constexpr unsigned LastPortNumber = 255;
 
 // Inspects COMn: the device it stands for and whether it can be opened now (the rule of
 // SerialPort::ProbePort), with the USB details where known.

@@ -1,5 +1,7 @@
 #include "serial/portnames.h"
 
+#include "serial/portoptions.h"
+
 #include <array>
 #include <cstdlib>
 #include <filesystem>
@@ -54,7 +56,7 @@ std::string PortAliasFolder()
 
 std::string DeviceName(unsigned n)
 {
-    if (n == 0) return {};
+    if (n == 0 || n > serial::LastPortNumber) return {};
     if (std::string alias = AliasTarget(n); !alias.empty()) return alias;
     static constexpr std::array<const char*, 4> families = {"/dev/ttyS", "/dev/ttyUSB",
                                                             "/dev/ttyACM", "/dev/ttyAMA"};
