@@ -245,6 +245,12 @@ bool TSessionLogForm::event(QEvent* event)
 
 // ---- the record's intake ----
 
+void TSessionLogForm::AddMark(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    FFeed.Append(SessionDirection::Mark, bytes.constData(), std::size_t(bytes.size()));
+}
+
 void TSessionLogForm::Drain()
 {
     std::vector<SessionChunk> chunks = FFeed.Take(BatchBytes);
@@ -264,7 +270,8 @@ void TSessionLogForm::Absorb(const std::vector<SessionChunk>& chunks)
     for (const SessionChunk& chunk : chunks) {
         FRecord.Append(chunk);
         // A shared guard hears of writes from their writers and of reads from the port.
-        if (!FLastReceivedMs) FGuard->NoteTraffic(chunk.Time.SteadyMs);
+        if (!FLastReceivedMs && chunk.Direction != SessionDirection::Mark)
+            FGuard->NoteTraffic(chunk.Time.SteadyMs);
     }
     if (FTranscript.IsOpen() && !FTranscript.Append(chunks)) {
         LogButton->SetCaption(QStringLiteral("Log to file..."));
@@ -308,6 +315,8 @@ QString TSessionLogForm::RowText(int row) const
                SessionTextOf(line.Bytes);
     }
     const SessionHexRow hex = FRecord.HexRow(index);
+    if (hex.Direction == SessionDirection::Mark)
+        return SessionClockText(hex.Time.WallMs) + QStringLiteral(" # ") + SessionTextOf(hex.Bytes);
     return SessionClockText(hex.Time.WallMs) + QLatin1Char(' ') +
            QLatin1Char(DirectionMark(hex.Direction)) + QLatin1Char(' ') +
            SessionHexText(hex.Offset, hex.Bytes);
@@ -615,6 +624,24 @@ QString TSessionLogForm::StatusText() const
 }
 
 // ---- the main window's side ----
+
+QString PortMarkText(const SerialPort& port)
+{
+    static const char parities[] = {'N', 'O', 'E'};
+    const QString name = port.PortNumber != 0 ? QStringLiteral("COM%1 ").arg(port.PortNumber)
+                                              : QString();
+    return QStringLiteral("%1%2 %3 8").arg(name, QString::fromStdString(port.DevicePath))
+               .arg(port.BaudRate) +
+           QLatin1Char(parities[std::clamp(port.Parity, 0, 2)]) + QLatin1Char('1');
+}
+
+QString PortLossText(const SerialPort& port)
+{
+    const std::string message = port.LastError().Message;
+    if (!message.empty()) return QString::fromStdString(message);
+    return port.ReaderExitCode() == 6 ? QStringLiteral("the device hung up")
+                                      : QStringLiteral("the device stopped answering");
+}
 
 TSessionLogForm* AttachSessionLog(TForm1& form)
 {

@@ -50,6 +50,9 @@ public:
                     QWidget* parent = nullptr);
     ~TSessionLogForm() override;
 
+    // A row of the session's own in the view and a line "# <time> <text>" in the transcript,
+    // in order with the port's bytes: the port opened, closed or lost, a step that failed.
+    void AddMark(const QString& text);
     // Where the port's threads leave what they saw.
     Workbench::SessionFeed& Feed() { return FFeed; }
     const Workbench::SessionRecord& Record() const { return FRecord; }
@@ -83,7 +86,6 @@ public:
     QString TranscriptError() const { return FTranscript.ErrorText(); }
 
     void SetView(TView view);
-    TView View() const { return FView; }
     void SetLineEnding(TLineEnding ending);
     TLineEnding LineEnding() const;
     // Moves the view so that row is its first visible row; scrolling to the end follows again.
@@ -127,7 +129,6 @@ private:
     int VisibleRowCount() const;
     QString RowText(int row) const;
     int MarkRows() const;
-    std::uint64_t FirstAbsoluteRow() const;
     std::uint64_t RowBase() const;
     void RecallHistory(int step);
     void RememberLine(const QString& text);
@@ -169,6 +170,12 @@ private:
     QString FDraft;
     QString FStatus;
 };
+
+class SerialPort;
+// The open port as its marks name it: "COM1 /dev/ttyUSB0 115200 8N1".
+QString PortMarkText(const SerialPort& port);
+// Why the port's reader stopped, for the mark "lost (...)".
+QString PortLossText(const SerialPort& port);
 
 // Builds the main window's session log: the port's tap, Ctrl+L and the window menu's entry.
 TSessionLogForm* AttachSessionLog(TForm1& form);

@@ -364,6 +364,7 @@ void TForm1::suiButton_OpenPortClick()
     // instant ago is closed, not opened again.
     if (Port->IsOpen() || PortShownOpen) {
         ReleasePort();
+        SessionLog->AddMark(QStringLiteral("closed"));
     } else {
         const int baud = Workbench::BaudRateFromText(suiComboBox_PcBaudRate->currentText());
         const int parity = suiComboBox_PcParity->currentIndex();
@@ -377,6 +378,7 @@ void TForm1::suiButton_OpenPortClick()
         }
         PortProblems.clear();
         if (!Port->IsOpen()) ReportPortProblems(OpenFailureText(port, device));
+        else SessionLog->AddMark(QStringLiteral("opened ") + PortMarkText(*Port));
     }
     ShowPortState();
     ShowPortToolTip();
@@ -396,6 +398,7 @@ void TForm1::ReleasePort()
 
 void TForm1::OnPortLost()
 {
+    SessionLog->AddMark(QStringLiteral("lost (%1)").arg(PortLossText(*Port)));
     ReleasePort();
     ShowPortState();
     ReopenDeadline->start();
@@ -435,6 +438,7 @@ void TForm1::TryReopen()
     else
         Port->OpenDevice(device, baud, parity);
     if (!Port->IsOpen()) return; // still settling: the next change tries again
+    SessionLog->AddMark(QStringLiteral("reopened ") + PortMarkText(*Port));
     ReopenDeadline->stop();
     // The list shows the port that is open, also when the adapter came back under a new node.
     if (const int item = PortItemForDevice(device); item >= 0)

@@ -20,7 +20,7 @@ bool IsUtf8Continuation(std::uint8_t byte)
 
 std::size_t DirectionIndex(SessionDirection direction)
 {
-    return direction == SessionDirection::Sent ? 0 : 1;
+    return std::size_t(direction);
 }
 
 // How the transcript and the text view write a byte (or character) that is not printable ASCII,
@@ -67,7 +67,8 @@ void SessionFeed::Append(SessionDirection direction, const char* data, std::size
         std::lock_guard lock(Lock);
         wasEmpty = Pending.empty();
         const SessionTime now = Now();
-        if (!wasEmpty && Pending.back().Direction == direction &&
+        if (!wasEmpty && direction != SessionDirection::Mark &&
+            Pending.back().Direction == direction &&
             Pending.back().Time.WallMs == now.WallMs &&
             Pending.back().Bytes.size() < MaxJoinedChunk) {
             Pending.back().Bytes.append(data, qsizetype(size));
@@ -120,12 +121,15 @@ void SessionRecord::Append(const SessionChunk& chunk)
     const std::uint64_t position = EndPosition;
     const std::size_t d = DirectionIndex(chunk.Direction);
 
-    if (LineOpen && chunk.Direction != LastDirection) LineOpen = false;
+    const bool mark = chunk.Direction == SessionDirection::Mark;
+    const bool apart = chunk.Direction != LastDirection || mark ||
+                       chunk.Time.SteadyMs - LastSteadyMs >= PauseMs;
+    if (LineOpen && apart) LineOpen = false;
     for (std::size_t i = 0; i < size; ++i) {
         const std::uint8_t byte = data[i];
-        const bool full = OpenLength >= MaxLineBytes &&
+        const bool full = !mark && OpenLength >= MaxLineBytes &&
                           (!IsUtf8Continuation(byte) || OpenLength >= MaxLineBytes + 3);
-        if (!LineOpen || LastByte == '\n' || full) {
+        if (!LineOpen || (LastByte == '\n' && !mark) || full) {
             LineStarts.push_back(position + i);
             OpenLength = 0;
             LineOpen = true;
@@ -134,12 +138,15 @@ void SessionRecord::Append(const SessionChunk& chunk)
         LastByte = byte;
     }
     LastDirection = chunk.Direction;
+    LastSteadyMs = chunk.Time.SteadyMs;
+    // A mark stays one line: what comes after it starts a new one.
+    if (mark) LineOpen = false;
 
-    if (Runs.empty() || Runs.back().Direction != chunk.Direction)
+    if (Runs.empty() || apart)
         Runs.push_back({chunk.Direction, position, DirectionBytes[d], 0, HexRowsEnd});
     Run& run = Runs.back();
     run.Length += size;
-    HexRowsEnd = run.RowsBefore + RowsOf(run.Offset, run.Length);
+    HexRowsEnd = run.RowsBefore + (mark ? 1 : RowsOf(run.Offset, run.Length));
 
     Chunks_.push_back({chunk.Direction, chunk.Time, position, chunk.Bytes});
     FStoredBytes += size + ChunkCost;
@@ -253,6 +260,9 @@ SessionHexRow SessionRecord::HexRow(std::size_t index) const
     });
     Run run = *std::prev(after);
     if (std::prev(after) == Runs.begin()) run = FirstHeldRun();
+    if (run.Direction == SessionDirection::Mark)
+        return {run.Direction, ChunkAt(run.Position).Time, run.Offset,
+                BytesAt(run.Position, run.Length)};
     const std::uint64_t aligned = (run.Offset / HexRowBytes + (row - run.RowsBefore)) * HexRowBytes;
     const std::uint64_t begin = std::max(run.Offset, aligned);
     const std::uint64_t end = std::min(run.Offset + run.Length, aligned + HexRowBytes);
@@ -281,13 +291,16 @@ QByteArray TranscriptLine(SessionDirection direction, std::int64_t wallMs, const
     const QDateTime time = QDateTime::fromMSecsSinceEpoch(wallMs, zone);
     const int offset = time.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
-    QByteArray line = time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")).toLatin1();
+    QByteArray line = direction == SessionDirection::Mark ? QByteArrayLiteral("# ") : QByteArray();
+    line += time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")).toLatin1();
     line += offset < 0 ? '-' : '+';
     line += QByteArray::number(minutes / 60).rightJustified(2, '0') + ':' +
             QByteArray::number(minutes % 60).rightJustified(2, '0');
     line += ' ';
-    line += DirectionMark(direction);
-    line += ' ';
+    if (direction != SessionDirection::Mark) {
+        line += DirectionMark(direction);
+        line += ' ';
+    }
     char hex[5];
     for (const char c : bytes) {
         if (const char* escaped = EscapeOf(std::uint8_t(c), hex))
@@ -305,7 +318,10 @@ QByteArray TranscriptOf(const std::vector<SessionChunk>& chunks, const QTimeZone
     for (const SessionChunk& chunk : chunks) {
         qsizetype from = 0;
         while (from < chunk.Bytes.size()) {
-            const qsizetype lf = chunk.Bytes.indexOf('\n', from);
+            // A mark is one line whatever it holds.
+            const qsizetype lf = chunk.Direction == SessionDirection::Mark
+                                     ? -1
+                                     : chunk.Bytes.indexOf('\n', from);
             const qsizetype to = lf < 0 ? chunk.Bytes.size() : lf + 1;
             text += TranscriptLine(chunk.Direction, chunk.Time.WallMs,
                                    chunk.Bytes.mid(from, to - from), zone);

@@ -16,7 +16,9 @@
 
 namespace Workbench {
 
-enum class SessionDirection : std::uint8_t { Sent, Received };
+// Sent and Received carry the port's bytes; a Mark is a note of the session's own (the port
+// opened, closed or lost) whose bytes are its UTF-8 text: always a row of its own.
+enum class SessionDirection : std::uint8_t { Sent, Received, Mark };
 
 // The two clocks a chunk is stamped with: the steady one for intervals, the wall clock
 // (milliseconds since the epoch) for what the user reads.
@@ -48,7 +50,7 @@ public:
     explicit SessionFeed(std::function<void()> wake, Clock clock = SessionNow);
 
     // Stamps the bytes with the clock now and queues them; a chunk of the same direction in
-    // the same millisecond joins the one before it.
+    // the same millisecond joins the one before it (a mark never joins).
     void Append(SessionDirection direction, const char* data, std::size_t size);
     // Takes queued chunks in order, whole, until at least maxBytes are taken (all by default).
     std::vector<SessionChunk> Take(std::size_t maxBytes = SIZE_MAX);
@@ -81,8 +83,9 @@ struct SessionHexRow
     QByteArray Bytes;
 };
 
-// The bounded record the views read. Lines end after LF, where the direction changes, and
-// after MaxLineBytes (never inside a UTF-8 sequence). When the record holds more lines than
+// The bounded record the views read. Lines end after LF, where the direction changes, after a
+// pause of PauseMs or more, and after MaxLineBytes (never inside a UTF-8 sequence); each mark
+// is a line and a hex row of its own. When the record holds more lines than
 // its bound, or more bytes than its byte bound, the oldest lines are dropped and counted.
 class SessionRecord
 {
@@ -91,6 +94,8 @@ public:
     static constexpr std::size_t DefaultMaxBytes = std::size_t{8} << 20;
     static constexpr std::size_t MaxLineBytes = 256;
     static constexpr int HexRowBytes = 16;
+    // A gap this long within a line starts a new row: "+++" and what follows it stay apart.
+    static constexpr std::int64_t PauseMs = 100;
 
     explicit SessionRecord(std::size_t maxLines = DefaultMaxLines,
                            std::size_t maxBytes = DefaultMaxBytes);
@@ -119,7 +124,7 @@ public:
     // Bytes of one direction seen since the record began, held or not.
     std::uint64_t BytesSeen(SessionDirection direction) const
     {
-        return DirectionBytes[direction == SessionDirection::Sent ? 0 : 1];
+        return DirectionBytes[std::size_t(direction)];
     }
     // Bytes held, including a rough cost per chunk: what the byte bound limits.
     std::size_t StoredBytes() const { return FStoredBytes; }
@@ -156,7 +161,7 @@ private:
     std::deque<Run> Runs;
     std::uint64_t FirstPosition = 0; // the oldest byte held
     std::uint64_t EndPosition = 0;
-    std::uint64_t DirectionBytes[2] = {0, 0};
+    std::uint64_t DirectionBytes[3] = {0, 0, 0};
     std::uint64_t HexRowsEnd = 0; // hex rows of every byte so far
     std::uint64_t FDroppedLines = 0;
     std::uint64_t FLineBase = 0;
@@ -165,12 +170,14 @@ private:
     bool LineOpen = false;
     std::size_t OpenLength = 0;
     SessionDirection LastDirection = SessionDirection::Received;
+    std::int64_t LastSteadyMs = 0;
     std::uint8_t LastByte = 0;
 };
 
 // One line of the transcript: ISO 8601 local time with milliseconds and the zone's offset,
 // '>' for sent or '<' for received, and the bytes with \r, \n, \t, \\ and every other byte
-// outside printable ASCII written \xNN; ends in LF.
+// outside printable ASCII written \xNN; ends in LF. A mark's line starts with "# " before the
+// time, so no reader takes it for data: "# <time> <text>".
 QByteArray TranscriptLine(SessionDirection direction, std::int64_t wallMs, const QByteArray& bytes,
                           const QTimeZone& zone = QTimeZone::systemTimeZone());
 // The transcript of chunks: one line for each line break within a chunk and for the rest of
@@ -190,7 +197,12 @@ QString SessionClockText(std::int64_t wallMs, const QTimeZone& zone = QTimeZone:
 // The direction mark of transcripts and views.
 inline char DirectionMark(SessionDirection direction)
 {
-    return direction == SessionDirection::Sent ? '>' : '<';
+    switch (direction) {
+    case SessionDirection::Sent: return '>';
+    case SessionDirection::Received: return '<';
+    case SessionDirection::Mark: break;
+    }
+    return '#';
 }
 
 } // namespace Workbench

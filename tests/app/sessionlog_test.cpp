@@ -135,14 +135,16 @@ TEST_F(SessionLogTest, CatalogueAndTypedCommandsShowInBothViewsAndTheTranscriptM
     // The designed Send pane shows only what the window itself sent.
     EXPECT_EQ(Form().suiListBox2->Items(), QStringList{"Send--> AT+GMR"});
 
-    const QRegularExpression row(QStringLiteral(R"(^\d\d:\d\d:\d\d\.\d{3} ([<>]) (.*)$)"));
+    const QRegularExpression row(QStringLiteral(R"(^\d\d:\d\d:\d\d\.\d{3} ([<>#]) (.*)$)"));
     QStringList text;
     for (const QString& shown : log.VisibleRows()) {
         const auto match = row.match(shown);
         ASSERT_TRUE(match.hasMatch()) << shown.toStdString();
         text << match.captured(1) + match.captured(2);
     }
-    EXPECT_EQ(text, (QStringList{QString::fromUtf8(">AT+GMR\\r\\n"), QString::fromUtf8("<AT+GMR\\r\\r\\n"),
+    EXPECT_EQ(text, (QStringList{QStringLiteral("#opened COM1 ") + QString::fromStdString(
+                                     Form().Port->DevicePath) + QStringLiteral(" 115200 8N1"),
+                                 QString::fromUtf8(">AT+GMR\\r\\n"), QString::fromUtf8("<AT+GMR\\r\\r\\n"),
                                  QString::fromUtf8("<version 1.0\\r\\n"), QString::fromUtf8("<OK\\r\\n"),
                                  QString::fromUtf8(">AT+CWLAP\\r\\n"),
                                  QString::fromUtf8("<+CWLAP:(3,\"esp-test\",-50)\\r\\n"),
@@ -151,15 +153,17 @@ TEST_F(SessionLogTest, CatalogueAndTypedCommandsShowInBothViewsAndTheTranscriptM
     log.SetView(TSessionLogForm::HexView);
     const QStringList hex = log.VisibleRows();
     ASSERT_FALSE(hex.isEmpty());
-    EXPECT_TRUE(hex.first().contains(QStringLiteral(" > 00000000  41 54 2B 47 4D 52 0D 0A")))
-        << hex.first().toStdString();
+    EXPECT_TRUE(hex[1].contains(QStringLiteral(" > 00000000  41 54 2B 47 4D 52 0D 0A")))
+        << hex[1].toStdString();
     EXPECT_TRUE(hex.last().endsWith(QStringLiteral("OK..|"))) << hex.last().toStdString();
 
     ASSERT_TRUE(log.SaveText(File("saved.log")));
     ASSERT_TRUE(log.SaveRaw(File("saved.bin")));
     log.StopTranscript();
     const QByteArray live = ReadFile(File("live.log"));
-    EXPECT_EQ(live, ReadFile(File("saved.log")));
+    const QByteArray saved = ReadFile(File("saved.log"));
+    ASSERT_TRUE(saved.startsWith("# ")) << "the save starts at the port's opening";
+    EXPECT_EQ(live, saved.mid(saved.indexOf('\n') + 1));
     EXPECT_EQ(ReadFile(File("saved.bin")),
               QByteArray("AT+GMR\r\r\nversion 1.0\r\nOK\r\n+CWLAP:(3,\"esp-test\",-50)\r\nOK\r\n"));
     const QRegularExpression line(
@@ -186,9 +190,10 @@ TEST_F(SessionLogTest, TranscriptAppendsAcrossPortCloseAndReopenAndRefusesAnUnwr
     ASSERT_TRUE(Form().Port->IsOpen());
     Log().SendLine(QStringLiteral("AT+RST"));
     ASSERT_EQ(Line->Read(8), "AT+RST\r\n");
-    ASSERT_TRUE(PumpUntil(Log(), [&] { return ReadFile(File("t.log")).count('\n') == 3; }));
+    ASSERT_TRUE(PumpUntil(Log(), [&] { return ReadFile(File("t.log")).count('\n') == 5; }));
     const QByteArray text = ReadFile(File("t.log"));
     EXPECT_TRUE(text.startsWith("earlier run\n"));
+    EXPECT_EQ(text.count("\n# "), 2) << "closed and opened again";
     EXPECT_TRUE(text.endsWith("> AT+RST\\r\\n\n"));
 
     EXPECT_FALSE(Log().StartTranscript(File("no/such/folder/t.log")));
@@ -495,6 +500,67 @@ TEST_F(SessionLogTest, ModuleExchangeFromCatalogueAndFreeLine)
         EXPECT_TRUE(log.SaveText(folder + QStringLiteral("/sessionlog-example.log")));
     }
     ClickOpen();
+}
+
+} // namespace
+
+namespace {
+
+// Open, Close, a hang-up and the automatic reopen each leave a row in the view and a mark line
+// in the transcript, in order with the bytes around them.
+TEST_F(SessionLogTest, ThePortsLifeLeavesMarksInTheViewAndTheTranscript)
+{
+    std::unique_ptr<RawLine>& Line = AppTest::Line; // the line the window's scan lists
+    Line = std::make_unique<RawLine>(AliasFolder.path(), 201);
+    TForm1& form = Form();
+    ASSERT_TRUE(Log().StartTranscript(File("life.log")));
+    form.suiComboBox_PcBaudRate->setCurrentIndex(3); // 9600
+    form.suiComboBox_PcParity->setCurrentIndex(2);   // EVEN
+    AppTest::OpenOnRawLine(201);
+    Log().SendLine(QStringLiteral("AT"));
+    ASSERT_EQ(Line->Read(4), "AT\r\n");
+    Line->HangUp();
+    ASSERT_TRUE(RunEventsUntil([&] { return form.suiStatusBar1->PanelText(0) == "Closed"; }));
+    ASSERT_TRUE(form.ReopenPending());
+    Line = std::make_unique<RawLine>(AliasFolder.path(), 201);
+    ASSERT_TRUE(RunEventsUntil([&] { return form.Port->IsOpen(); }));
+    ClickOpen(); // Close
+    ClickOpen();
+    ASSERT_TRUE(form.Port->IsOpen());
+    Log().AddMark(QStringLiteral("end of test"));
+    ASSERT_TRUE(PumpUntil(Log(), [&] { return ReadFile(File("life.log")).contains("end of test"); }));
+
+    QStringList marks;
+    for (std::size_t i = 0; i < Log().Record().LineCount(); ++i) {
+        const SessionLine line = Log().Record().Line(i);
+        marks << QLatin1Char(DirectionMark(line.Direction)) + QString::fromUtf8(line.Bytes);
+    }
+    const QString device = QString::fromStdString(form.Port->DevicePath);
+    const QString port = QStringLiteral("COM201 %1 9600 8E1").arg(device);
+    ASSERT_EQ(marks.size(), 7) << marks.join('|').toStdString();
+    EXPECT_EQ(marks[0], "#opened " + port);
+    EXPECT_EQ(marks[1], ">AT\r\n");
+    EXPECT_TRUE(marks[2].startsWith("#lost (")) << marks[2].toStdString();
+    EXPECT_EQ(marks[3], "#reopened " + port);
+    EXPECT_EQ(marks[4], "#closed");
+    EXPECT_EQ(marks[5], "#opened " + port);
+
+    const QList<QByteArray> lines = ReadFile(File("life.log")).trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 7);
+    const QRegularExpression mark(
+        QStringLiteral(R"(^# \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d (.*)$)"));
+    const auto textOf = [&](int i) { return mark.match(QString::fromUtf8(lines[i])).captured(1); };
+    EXPECT_EQ(textOf(0), "opened " + port);
+    EXPECT_TRUE(lines[1].contains(" > AT\\r\\n"));
+    EXPECT_TRUE(textOf(2).startsWith("lost ("));
+    EXPECT_EQ(textOf(3), "reopened " + port);
+    EXPECT_EQ(textOf(4), "closed");
+
+    Log().show();
+    EXPECT_TRUE(Log().VisibleRows().join('\n').contains(" # closed"));
+    Log().SetView(TSessionLogForm::HexView);
+    EXPECT_TRUE(Log().VisibleRows().join('\n').contains(" # opened " + port))
+        << "marks show as they are in the hex view too";
 }
 
 } // namespace

@@ -116,6 +116,37 @@ TEST(SessionRecordTest, Utf8SplitAcrossChunksDecodesWholeAndLongLinesBreakBetwee
     EXPECT_EQ(junk.Line(0).Bytes.size(), qsizetype(SessionRecord::MaxLineBytes + 3));
 }
 
+TEST(SessionRecordTest, APauseAndAMarkStartRowsOfTheirOwnInBothViews)
+{
+    SessionRecord record;
+    record.Append(Out("+++", T0));
+    record.Append(Out("AT\r\n", T0 + 1000)); // the gap one debugs "+++" for
+    record.Append(In("O", T0 + 1010));
+    record.Append(In("K\r\n", T0 + 1010 + SessionRecord::PauseMs - 1));
+    record.Append(Chunk(SessionDirection::Mark, "closed", T0 + 1200));
+    record.Append(Chunk(SessionDirection::Mark, "opened COM1", T0 + 1200));
+    record.Append(In("ready", T0 + 1200));
+    EXPECT_EQ(Lines(record),
+              (QStringList{">+++", R"(>AT\r\n)", R"(<OK\r\n)", "#closed", "#opened COM1", "<ready"}));
+    EXPECT_EQ(record.Line(1).Time.WallMs, T0 + 1000) << "each row has its own time";
+
+    ASSERT_EQ(record.HexRowCount(), 6u);
+    EXPECT_EQ(record.HexRow(0).Bytes, QByteArray("+++"));
+    EXPECT_EQ(record.HexRow(1).Offset, 3u);
+    EXPECT_EQ(record.HexRow(1).Bytes, QByteArray("AT\r\n"));
+    EXPECT_EQ(record.HexRow(3).Direction, SessionDirection::Mark);
+    EXPECT_EQ(record.HexRow(3).Bytes, QByteArray("closed"));
+    EXPECT_EQ(record.HexRow(4).Bytes, QByteArray("opened COM1"));
+    EXPECT_EQ(record.HexRow(5).Bytes, QByteArray("ready"));
+    EXPECT_EQ(record.HexRow(5).Offset, 4u) << "marks do not count as received bytes";
+    EXPECT_EQ(ReceivedBytesOf(record.Chunks()), QByteArray("OK\r\nready"));
+
+    // A reader of the transcript tells a mark from data by its first character; a mark is
+    // one line whatever it holds.
+    EXPECT_EQ(TranscriptOf({Chunk(SessionDirection::Mark, "lost (I/O error\nend)", T0)}, Utc),
+              QByteArray("# 2026-12-09T20:37:14.005+00:00 lost (I/O error\\nend)\n"));
+}
+
 TEST(SessionRecordTest, HexRowsHoldSixteenBytesOfOneDirectionAtAlignedOffsets)
 {
     SessionRecord record;
@@ -211,6 +242,9 @@ TEST(SessionFeedTest, WakesOncePerBatchJoinsTheSameMillisecondAndTakesInOrder)
     EXPECT_EQ(feed.PendingBytes(), 0u);
     feed.Append(SessionDirection::Received, "x", 1);
     EXPECT_EQ(wakes, 2) << "empty again: the next byte wakes the consumer";
+    feed.Append(SessionDirection::Mark, "closed", 6);
+    feed.Append(SessionDirection::Mark, "opened", 6);
+    EXPECT_EQ(feed.Take().size(), 3u) << "marks of one millisecond stay apart";
 }
 
 TEST(SessionFeedTest, ConcurrentWritersKeepEachOnesOrder)
