@@ -8,12 +8,15 @@ const char linkOptionsHelp[] =
     "  -p, --port PORT     COM1 to COM255 (through the COMn table and the port alias\n"
     "                      folder) or a device path; repeat it, or give several separated\n"
     "                      by commas, to run on all of them at once; \"all\" is every port\n"
-    "                      that can be opened. Without -p: the one port that can be opened.\n"
+    "                      that can be opened with hardware behind it (as the system lists\n"
+    "                      them) or an alias. Without -p: the one such port.\n"
     "      --baud N        line speed in bit/s, a standard rate from 50 to 4000000\n"
     "                      (default 115200)\n"
     "      --parity P      none (or NO), odd or even, in any case (default none)\n"
     "      --timeout S     seconds to wait for each final answer (default 10)\n"
     "      --json          one JSON object per port and line of output (JSON Lines)\n"
+    "      --raw           answers reach a terminal as received; without it their control\n"
+    "                      characters (but CR, LF and TAB) show as U+FFFD there\n"
     "  -h, --help          this text\n";
 
 const char exitHelp[] =
@@ -22,7 +25,8 @@ const char exitHelp[] =
     "  1   a module answered ERROR or FAIL, or a step failed\n"
     "  2   no final answer within the time-out\n"
     "  3   a port could not be opened, or was lost (the reason is on standard error)\n"
-    "  64  bad usage\n";
+    "  64  bad usage\n"
+    "  129, 130, 143  ended by SIGHUP, SIGINT or SIGTERM (ports closed and released)\n";
 
 QString Join(std::initializer_list<const char*> parts)
 {

@@ -21,11 +21,13 @@ std::string CanonicalDevice(const std::string& device)
     return ec ? device : canonical.string();
 }
 
+// The ports with hardware behind them, or named by an alias, that can be opened now.
 QList<PortTarget> OpenablePorts()
 {
     QList<PortTarget> ports;
-    for (const serial::PortCandidate& c : serial::ScanPorts())
-        if (c.Openable) ports.append({QString::fromStdString(c.Name), c.Number, c.Device});
+    for (const serial::PortCandidate& c : serial::ScanPorts(serial::LastPortNumber, true))
+        if (serial::TakenForEveryPort(c))
+            ports.append({QString::fromStdString(c.Name), c.Number, c.Device});
     return ports;
 }
 

@@ -71,12 +71,7 @@ protected:
         QSettings().clear();
         ASSERT_TRUE(Files.isValid());
     }
-    void OpenOnRawLine()
-    {
-        Line = std::make_unique<RawLine>(AliasFolder.path(), 1);
-        ClickOpen();
-        ASSERT_TRUE(Form().Port->IsOpen());
-    }
+    void OpenOnRawLine() { AppTest::OpenOnRawLine(1); }
     TSessionLogForm& Log() { return *Form().SessionLog; }
     QString File(const char* name) const { return Files.filePath(QString::fromLatin1(name)); }
 
