@@ -3,7 +3,6 @@
 #include "serial/portinfo.h"
 #include "app/identifymodule.h"
 #include "app/sessionlog.h"
-#include "framework/memoryreturn.h"
 #include "serial/portnames.h"
 #include "serial/portwatcher.h"
 #include "skin/suipublic.h"
@@ -16,6 +15,7 @@
 #include <QLocale>
 #include <QMetaMethod>
 #include <QPointer>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTime>
 #include <algorithm>
@@ -102,14 +102,6 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     // Its first tick finds nothing to count and stops it until a block begins.
     AutoTick = startTimer;
     if (startTimer) Timer1->start();
-    // A single shot: the loader's tables, the start-up code and the fonts' first scans are
-    // read once; they need not stay resident for as long as the window is open.
-    if (startTimer) {
-        QTimer::singleShot(StartupTrimDelayMs, this, [] {
-            ReleaseStartupPages();
-            ReturnFreedMemory();
-        });
-    }
 
     SplitPool = new QThreadPool(this);
     SplitPool->setMaxThreadCount(1);
@@ -504,6 +496,13 @@ void TForm1::Timer1Timer()
 bool TForm1::event(QEvent* event)
 {
     const int type = event->type();
+    // The stored place is kept on the screen the window opens on, whatever its size and scale
+    // (the event comes before the window is mapped).
+    if (type == QEvent::Show && isWindow() && screen()) {
+        const QRect frame = frameGeometry();
+        const QPoint place = Forms::KeptOnScreen(frame, screen()->availableGeometry());
+        if (place != frame.topLeft()) move(place);
+    }
     if (ReceiveMessageId != 0 && type == ReceiveMessageId) {
         OnReceiveNotify();
         return true;

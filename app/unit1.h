@@ -38,8 +38,6 @@ public:
     static constexpr int PortDeviceRole = Qt::UserRole + 1;
     // How long a device that hung up is waited for, to be opened again with the same settings.
     static constexpr int ReopenWindowMs = 30000;
-    // Once start-up is over, the pages only it needed leave the resident set.
-    static constexpr int StartupTrimDelayMs = 500;
     // This window's number among the writers of its escape guard; the session log is the other.
     static constexpr int GuardWriter = 0;
 
