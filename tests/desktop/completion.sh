@@ -54,6 +54,9 @@ completes "esp8266at send --parity " none odd even
 completes "esp8266at connect --s" --ssid --server
 completes "esp8266at command AT+CWJ" AT+CWJAP
 completes "esp8266at command cwj" CWJAP
+completes "esp8266at pr" probe
+completes "esp8266at baud --s" --save
+completes "esp8266at baud --to 74" 74880
 # offers LINE WORD: WORD is among the completions (the host's own ports may be there too).
 offers() {
   complete_line "$1"
