@@ -392,6 +392,14 @@ QString ParseProbe(const SplitArguments& split, Subcommand subcommand, Options& 
     for (const QString& port : split.values.value(QStringLiteral("port")))
         options.ports.append(port.split(QLatin1Char(','), Qt::SkipEmptyParts));
     if (split.has("port") && options.ports.isEmpty()) return QStringLiteral("-p needs a port");
+    // Port names as every subcommand reads them; the rates are judged by the firmware and the
+    // port later (74880 included), so they need only be whole numbers here.
+    for (const QString& port : options.ports) {
+        const std::string text = port.toStdString();
+        if (port.compare(QLatin1String("all"), Qt::CaseInsensitive) != 0 &&
+            !serial::ParsePortName(text))
+            return QString::fromStdString(serial::BadPortName(text));
+    }
     for (const QString& text : split.values.value(QStringLiteral("baud"))) {
         for (const QString& rate : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             const auto baud = WholeNumber(rate, 1, 4'000'000);
