@@ -131,8 +131,12 @@ TEST_F(ProbeTest, SixteenModulesAGarbageDeviceAndAnEmptyPortAtOnce)
         EXPECT_EQ(firmware["generation"].toInt(), generation);
         EXPECT_EQ(firmware["at_version"].toString(),
                   generation == 2 ? "2.2.0.0" : generation == 1 ? "1.2.0.0" : "");
-        if (generation == 2) EXPECT_EQ(firmware["bin_version"].toString(), "2.2.0(WROOM-02)");
-        if (generation == 1) EXPECT_EQ(firmware["build_date"].toString(), "Dec  2 2016 14:21:16");
+        if (generation == 2) {
+            EXPECT_EQ(firmware["bin_version"].toString(), "2.2.0(WROOM-02)");
+        }
+        if (generation == 1) {
+            EXPECT_EQ(firmware["build_date"].toString(), "Dec  2 2016 14:21:16");
+        }
         EXPECT_FALSE(firmware["lines"].toArray().isEmpty());
         EXPECT_EQ(p["wifi_mode"].toInt(), after.wifiMode);
         EXPECT_EQ(p["joined"].toBool(), false);
@@ -149,8 +153,11 @@ TEST_F(ProbeTest, SixteenModulesAGarbageDeviceAndAnEmptyPortAtOnce)
         EXPECT_EQ(after.restarts, was.restarts);
         EXPECT_EQ(after.transferMode, was.transferMode);
         EXPECT_EQ(after.multiplex, was.multiplex);
-        for (const std::string& heard : after.commands)
-            if (heard.rfind("AT", 0) == 0) EXPECT_TRUE(readOnly.count(heard)) << heard;
+        for (const std::string& heard : after.commands) {
+            if (heard.rfind("AT", 0) == 0) {
+                EXPECT_TRUE(readOnly.count(heard)) << heard;
+            }
+        }
     }
     EXPECT_EQ(byPort["COM17"]["result"].toString(), "not a module");
     EXPECT_FALSE(byPort["COM17"]["heard"].toString().isEmpty());

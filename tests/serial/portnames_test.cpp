@@ -133,7 +133,7 @@ TEST(PortOptions, ReadsPortsRatesAndParitiesAndRefusesTheRestInOneSetOfWords)
              {"COM1", 1}, {"com7", 7}, {"Com255", 255}, {"COM007", 7}})
         EXPECT_EQ(serial::ParsePortName(text).value_or(serial::PortName{}).Number, number) << text;
     EXPECT_EQ(serial::ParsePortName("COM007")->Text(), "COM7");
-    for (const char* path : {"/dev/ttyUSB0", "./pty", "\\.\COM300"}) {
+    for (const char* path : {"/dev/ttyUSB0", "./pty", "\\\\.\\COM300"}) {
         const auto port = serial::ParsePortName(path);
         ASSERT_TRUE(port) << path;
         EXPECT_EQ(port->Number, 0u);
