@@ -1,18 +1,23 @@
 #include "workbench/replies.h"
 
+#include <QByteArray>
+
 #include <array>
 #include <utility>
 
 namespace Workbench {
 namespace {
 
-constexpr std::array<std::pair<FinalResult, const char*>, 6> finalLines{{
+constexpr std::array<std::pair<FinalResult, const char*>, 9> finalLines{{
     {FinalResult::Ok, "OK"},
     {FinalResult::Error, "ERROR"},
     {FinalResult::Fail, "FAIL"},
     {FinalResult::SendOk, "SEND OK"},
     {FinalResult::SendFail, "SEND FAIL"},
+    {FinalResult::AlreadyConnected, "ALREADY CONNECTED"},
+    {FinalResult::Prompt, ">"},
     {FinalResult::Ready, "ready"},
+    {FinalResult::Busy, "busy p..."},
 }};
 
 QByteArrayView withoutLineEnd(QByteArrayView line)
@@ -22,20 +27,15 @@ QByteArrayView withoutLineEnd(QByteArrayView line)
     return line;
 }
 
-// Restarting commands: the module says OK, restarts, and says ready when it listens again.
-bool isRestartCommand(QByteArrayView command)
-{
-    const QByteArray name = command.toByteArray().trimmed().toUpper();
-    return name == "AT+RST" || name == "AT+RESTORE";
-}
-
 } // namespace
 
 FinalResult FinalResultOfLine(QByteArrayView line)
 {
     line = withoutLineEnd(line);
     for (const auto& [result, text] : finalLines)
-        if (line == QByteArrayView(text)) return result;
+        if (result != FinalResult::Prompt && result != FinalResult::Busy &&
+            line == QByteArrayView(text))
+            return result;
     return FinalResult::None;
 }
 
@@ -51,6 +51,7 @@ bool FinalResultSucceeded(FinalResult result, bool restartCommand)
     switch (result) {
     case FinalResult::Ok:
     case FinalResult::SendOk:
+    case FinalResult::Prompt:
         return true;
     case FinalResult::Ready:
         return restartCommand;
@@ -58,13 +59,21 @@ bool FinalResultSucceeded(FinalResult result, bool restartCommand)
     case FinalResult::Error:
     case FinalResult::Fail:
     case FinalResult::SendFail:
+    case FinalResult::AlreadyConnected:
+    case FinalResult::Busy:
         return false;
     }
     return false;
 }
 
+bool IsRestartCommand(QByteArrayView command)
+{
+    const QByteArray name = command.toByteArray().trimmed().toUpper();
+    return name == "AT+RST" || name == "AT+RESTORE";
+}
+
 ReplyReader::ReplyReader(const QByteArray& command)
-    : Echo(withoutLineEnd(command).toByteArray()), Restart(isRestartCommand(command)),
+    : Echo(withoutLineEnd(command).toByteArray()), Restart(IsRestartCommand(command)),
       EchoPending(!Echo.isEmpty())
 {
 }
