@@ -235,6 +235,7 @@ void Exchange::Complete(FinalResult final)
     Current.reset();
     DeadlineMs.reset();
     answer.final = final;
+    if (!Chunk.isNull()) answer.endInChunk = ChunkStart;
     answer.bytes = CurrentBytes.Bytes();
     answer.notKept = CurrentBytes.NotKept();
     CurrentBytes.Clear();

@@ -50,6 +50,9 @@ struct ExchangeAnswer
     bool portLost = false; // the port went away, or the command could not be written
     QByteArray bytes;      // the answer as received (its last KeptAnswerBytes), final line included
     std::uint64_t notKept = 0;
+    // Where the answer ended in the chunk given to Receive (-1: it ended outside one), so a
+    // caller can tell the rest of that chunk from the answer.
+    qsizetype endInChunk = -1;
 
     // The command did what was asked.
     bool Succeeded() const;

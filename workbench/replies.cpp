@@ -72,46 +72,4 @@ bool IsRestartCommand(QByteArrayView command)
     return name == "AT+RST" || name == "AT+RESTORE";
 }
 
-ReplyReader::ReplyReader(const QByteArray& command)
-    : Echo(withoutLineEnd(command).toByteArray()), Restart(IsRestartCommand(command)),
-      EchoPending(!Echo.isEmpty())
-{
-}
-
-bool ReplyReader::Feed(QByteArrayView chunk)
-{
-    if (Complete()) {
-        After.append(chunk);
-        return true;
-    }
-    // Lines end at LF (the module ends every line with CR LF); CRs before it are dropped when
-    // the line is judged. The answer ends right after the final line's LF.
-    for (qsizetype i = 0; i < chunk.size(); ++i) {
-        Received.append(chunk[i]);
-        if (chunk[i] != '\n') continue;
-        EndLine(Received.size());
-        if (Complete()) {
-            After.append(chunk.sliced(i + 1));
-            return true;
-        }
-    }
-    return false;
-}
-
-void ReplyReader::EndLine(qsizetype end)
-{
-    const QByteArrayView line =
-        withoutLineEnd(QByteArrayView(Received).sliced(LineStart, end - LineStart));
-    LineStart = end;
-    if (line.isEmpty()) return;
-    if (EchoPending) {
-        EchoPending = false;
-        if (line == QByteArrayView(Echo)) return;
-    }
-    const FinalResult result = FinalResultOfLine(line);
-    // A restart's OK only says that the restart begins.
-    if (result == FinalResult::Ok && Restart) return;
-    Result = result;
-}
-
 } // namespace Workbench
