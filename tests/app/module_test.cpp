@@ -186,7 +186,7 @@ TEST_F(ModuleTest, ConfigurationModeJoinsConnectsAndEntersTransparentMode)
 
 TEST_F(ModuleTest, TheSequenceWaitsForAJoinAnsweredInPiecesAtTheModulesOwnPace)
 {
-    StartModule(esp8266sim::ModuleOptions{}); // the join's verdict comes after two seconds
+    StartModule([] { esp8266sim::ModuleOptions o; o.joinDelayMs = 2000; return o; }()); // verdict at 2 s
     LoopbackServer server;
     StartSequence(server);
     QStringList joinReply;

@@ -54,8 +54,10 @@ std::optional<AtCommandLine> ParseAtCommandLine(std::string_view line)
     if (line.size() < 2 || line.substr(0, 2) != "AT") return std::nullopt;
     std::size_t end = 2;
     if (end < line.size() && line[end] == '+') ++end;
-    while (end < line.size() && (std::isupper(static_cast<unsigned char>(line[end])) ||
-                                 std::isdigit(static_cast<unsigned char>(line[end]))))
+    // Names are upper-case letters, digits and "_" (AT+UART_CUR, AT+CIPSTAMAC_DEF).
+    while (end < line.size() &&
+           (std::isupper(static_cast<unsigned char>(line[end])) ||
+            std::isdigit(static_cast<unsigned char>(line[end])) || line[end] == '_'))
         ++end;
     AtCommandLine command;
     command.name = std::string(line.substr(0, end));

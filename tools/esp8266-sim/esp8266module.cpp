@@ -3,7 +3,8 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
-#include <limits>
+#include <cctype>
+#include <cstdio>
 
 namespace esp8266sim {
 
@@ -11,9 +12,9 @@ namespace {
 
 constexpr std::size_t MaxLineLength = 1024;
 constexpr long MaxSendLength = 2048;
+constexpr std::size_t MaxIpdLength = 1460; // one TCP segment per "+IPD"
+constexpr std::size_t MaxHeardCommands = 1000;
 constexpr const char* SoftApIp = "192.168.4.1";
-constexpr const char* SoftApMac = "1a:fe:34:a1:b2:c3";
-constexpr const char* StationMac = "18:fe:34:a1:b2:c3";
 
 // What the boot ROM prints at 74880 bit/s before the firmware takes over.
 constexpr std::string_view BootRomText =
@@ -24,6 +25,7 @@ constexpr std::string_view BootRomText =
     "2nd boot version : 1.6\r\n  SPI Speed      : 40MHz\r\n  SPI Mode       : DIO\r\n"
     "  SPI Flash Size & Map: 8Mbit(512KB+512KB)\r\njump to run user1 @ 1000\r\n\r\n";
 constexpr int BootRomBaud = 74880;
+constexpr int UartClockHz = 80'000'000; // the UART divides this clock, so rates come out near
 
 bool isIpv4(const std::string& text)
 {
@@ -36,7 +38,41 @@ const char* kindName(LinkKind kind)
     return kind == LinkKind::Udp ? "UDP" : "TCP";
 }
 
+// The access point's MAC is the station's with the locally administered bit set.
+std::string softApMacFor(const std::string& stationMac)
+{
+    const unsigned first =
+        (unsigned(std::stoul(stationMac.substr(0, 2), nullptr, 16)) | 0x02u) & 0xffu;
+    char octet[8];
+    std::snprintf(octet, sizeof octet, "%02x", first);
+    return octet + stationMac.substr(2);
+}
+
+int parityNumber(Parity parity)
+{
+    return parity == Parity::Odd ? 1 : parity == Parity::Even ? 2 : 0;
+}
+
 } // namespace
+
+std::string StationMacForPort(unsigned com)
+{
+    const unsigned low = (0xb2c3u + com) & 0xffffu;
+    char mac[18];
+    std::snprintf(mac, sizeof mac, "18:fe:34:a1:%02x:%02x", low >> 8, low & 0xffu);
+    return mac;
+}
+
+bool IsMacAddress(const std::string& text)
+{
+    if (text.size() != 17) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool colon = i % 3 == 2;
+        if (colon ? text[i] != ':' : !std::isxdigit(static_cast<unsigned char>(text[i])))
+            return false;
+    }
+    return true;
+}
 
 std::vector<AccessPoint> ModuleOptions::DefaultAccessPoints()
 {
@@ -50,19 +86,45 @@ std::vector<AccessPoint> ModuleOptions::DefaultAccessPoints()
 Esp8266Module::Esp8266Module(ModuleOptions options, ModuleNetwork* network)
     : options(std::move(options)), network(network), echo(this->options.echo)
 {
-    portLine = this->options.line;
+    moduleLine = storedLine = portLine = this->options.line;
+    stationMac = this->options.stationMac.empty() ? StationMacForPort(0) : this->options.stationMac;
+    spontaneousResetArmed = this->options.resetAfterMs > 0;
 }
 
 void Esp8266Module::setPortLine(int baud, std::optional<Parity> parity)
 {
     portLine.baud = baud;
     portParity = parity;
-    portLine.parity = parity.value_or(options.line.parity);
 }
 
 bool Esp8266Module::lineMatches() const
 {
-    return portLine == options.line;
+    return portLine.baud == moduleLine.baud &&
+           portParity.value_or(moduleLine.parity) == moduleLine.parity;
+}
+
+ModuleState Esp8266Module::state() const
+{
+    ModuleState state;
+    state.baud = moduleLine.baud;
+    state.storedBaud = storedLine.baud;
+    state.parity = moduleLine.parity;
+    state.echo = echo;
+    state.wifiMode = wifiMode;
+    state.joined = joined();
+    state.hasIp = hasIp;
+    state.transferMode = transferMode;
+    state.multiplex = multiplex;
+    state.restarts = restarts;
+    state.stationMac = stationMac;
+    state.commands = heard;
+    return state;
+}
+
+void Esp8266Module::portOpened(std::int64_t nowMs)
+{
+    runDueTimers(nowMs);
+    if (options.bootOnOpen) restart(nowMs);
 }
 
 void Esp8266Module::feed(std::string_view bytes, std::int64_t nowMs)
@@ -81,22 +143,50 @@ void Esp8266Module::feed(std::string_view bytes, std::int64_t nowMs)
 std::string Esp8266Module::poll(std::int64_t nowMs)
 {
     runDueTimers(nowMs);
-    std::string bytes = ReceiveThroughMismatchedLine(output, options.line, portLine);
-    output.clear();
+    std::string bytes;
+    while (!inFlight.empty() && inFlight.front().dueMs <= nowMs) {
+        const InFlight& piece = inFlight.front();
+        const LineSettings receiver{portLine.baud, portParity.value_or(piece.line.parity)};
+        bytes += ReceiveThroughMismatchedLine(piece.bytes, piece.line, receiver);
+        inFlight.pop_front();
+    }
     return bytes;
 }
 
 std::optional<std::int64_t> Esp8266Module::nextDueMs() const
 {
-    std::optional<std::int64_t> due;
+    std::optional<std::int64_t> due = spontaneousResetMs;
+    auto consider = [&due](std::int64_t ms) {
+        if (!due || ms < *due) due = ms;
+    };
     for (const Timer& timer : timers)
-        if (!due || timer.dueMs < *due) due = timer.dueMs;
-    if (heldPluses > 0) {
-        const std::int64_t trail = lastInputMs + options.escapeTrailMs;
-        if (!due || trail < *due) due = trail;
-    }
-    if (!output.empty()) due = std::numeric_limits<std::int64_t>::min();
+        consider(timer.dueMs);
+    if (heldPluses > 0) consider(lastInputMs + options.escapeTrailMs);
+    if (!inFlight.empty()) consider(inFlight.front().dueMs);
     return due;
+}
+
+void Esp8266Module::emitAt(const LineSettings& line, std::string_view bytes)
+{
+    auto append = [&](std::int64_t dueMs, std::string_view piece) {
+        if (!inFlight.empty() && inFlight.back().dueMs == dueMs && inFlight.back().line == line)
+            inFlight.back().bytes += piece;
+        else
+            inFlight.push_back({dueMs, line, std::string(piece)});
+    };
+    if (options.echoLatencyMs <= 0) {
+        append(clockMs, bytes);
+        return;
+    }
+    // Through an adapter each byte arrives once the UART has sent it (at the module's rate,
+    // one byte after the other) and the adapter's latency has passed: late, and in pieces.
+    const std::int64_t frameUs = std::max<std::int64_t>(
+        1, (line.parity == Parity::None ? 10 : 11) * 1'000'000LL / std::max(1, line.baud));
+    wireFreeUs = std::max(wireFreeUs, clockMs * 1000);
+    for (char c : bytes) {
+        wireFreeUs += frameUs;
+        append((wireFreeUs + 999) / 1000 + options.echoLatencyMs, std::string_view(&c, 1));
+    }
 }
 
 void Esp8266Module::schedule(std::int64_t dueMs, std::function<void()> action)
@@ -110,11 +200,21 @@ void Esp8266Module::runDueTimers(std::int64_t nowMs)
         auto next =
             std::min_element(timers.begin(), timers.end(),
                              [](const Timer& a, const Timer& b) { return a.dueMs < b.dueMs; });
-        if (next == timers.end() || next->dueMs > nowMs) break;
+        const bool timerDue = next != timers.end() && next->dueMs <= nowMs;
+        if (spontaneousResetMs && *spontaneousResetMs <= nowMs &&
+            (!timerDue || *spontaneousResetMs <= next->dueMs)) {
+            clockMs = std::max(clockMs, *spontaneousResetMs);
+            spontaneousResetMs.reset();
+            restart(clockMs);
+            continue;
+        }
+        if (!timerDue) break;
+        clockMs = std::max(clockMs, next->dueMs); // what the action sends goes out when due
         auto action = std::move(next->action);
         timers.erase(next);
         action();
     }
+    clockMs = std::max(clockMs, nowMs);
     if (heldPluses > 0 && nowMs >= lastInputMs + options.escapeTrailMs) {
         if (heldPluses == 3) {
             heldPluses = 0;
@@ -159,11 +259,18 @@ void Esp8266Module::receiveByte(char c, std::int64_t nowMs)
     const bool overflow = lineOverflow;
     lineOverflow = false;
     if (line.empty() && !overflow) return;
+    if (heard.size() == MaxHeardCommands) heard.erase(heard.begin());
+    heard.push_back(line);
+    if (spontaneousResetArmed) {
+        spontaneousResetArmed = false;
+        spontaneousResetMs = nowMs + options.resetAfterMs;
+    }
+    if (echo) emit(line + "\r\r\n");
     if (mode == Mode::Busy) {
+        // Not accepted: the command in progress keeps its own answer for later.
         emit("busy p...\r\n");
         return;
     }
-    if (echo) emit(line + "\r\r\n");
     if (overflow)
         error();
     else
@@ -229,14 +336,28 @@ void Esp8266Module::execute(const AtCommandLine& command, std::int64_t nowMs)
         ok();
     } else if (name == "AT+RST" && plain) {
         ok();
-        mode = Mode::Rebooting;
-        timers.clear();
-        schedule(nowMs + options.resetDelayMs, [this] { boot(); });
+        restart(nowMs);
     } else if (name == "AT+GMR" && plain) {
-        emit("AT version:1.2.0.0(Jul  1 2016 20:04:45)\r\n"
-             "SDK version:1.5.4.1(39cb9a32)\r\n"
-             "compile time:Jul 12 2016 11:02:30\r\n");
+        if (options.firmware >= 2)
+            emit("AT version:2.2.0.0(b097cdf - ESP8266 - Jun 17 2021 12:57:45)\r\n"
+                 "SDK version:v3.4-22-g967752e2\r\n"
+                 "compile time(6800286):Aug  4 2021 17:20:05\r\n"
+                 "Bin version:2.2.0(WROOM-02)\r\n");
+        else if (options.firmware == 1)
+            emit("AT version:1.2.0.0(Jul  1 2016 20:04:45)\r\n"
+                 "SDK version:1.5.4.1(39cb9a32)\r\n"
+                 "Ai-Thinker Technology Co. Ltd.\r\n"
+                 "Dec  2 2016 14:21:16\r\n");
+        else
+            emit("00160901\r\n");
         ok();
+    } else if (name == "AT+UART_CUR" || name == "AT+UART_DEF") {
+        uart(command, name == "AT+UART_DEF");
+    } else if (name == "AT+CIOBAUD") {
+        ciobaud(command);
+    } else if (name == "AT+CIPSTAMAC" || (options.firmware == 1 && (name == "AT+CIPSTAMAC_CUR" ||
+                                                                    name == "AT+CIPSTAMAC_DEF"))) {
+        cipstamac(command);
     } else if (name == "AT+CWMODE") {
         cwmode(command);
     } else if (name == "AT+CWJAP") {
@@ -245,9 +366,11 @@ void Esp8266Module::execute(const AtCommandLine& command, std::int64_t nowMs)
         cwlap(command, nowMs);
     } else if (name == "AT+CWQAP" && (plain || command.form == CommandForm::Test)) {
         ok();
+        if (plain) ++joinGeneration; // also stops an automatic join under way
         if (plain && joined()) {
             dropLink(true);
             joinedIndex = -1;
+            hasIp = false;
             emit("WIFI DISCONNECT\r\n");
         }
     } else if (name == "AT+CWSAP") {
@@ -277,17 +400,41 @@ void Esp8266Module::execute(const AtCommandLine& command, std::int64_t nowMs)
     }
 }
 
+void Esp8266Module::errorSaying(std::string_view oldFirmwareText)
+{
+    if (options.firmware < 2) emit(std::string(oldFirmwareText) + "\r\n");
+    error();
+}
+
 void Esp8266Module::finishBusy(std::string_view text)
 {
     mode = Mode::Command;
     emit(text);
 }
 
+void Esp8266Module::restart(std::int64_t nowMs)
+{
+    ++restarts;
+    dropLink(false);
+    const int rejoin = wifiMode != 2 ? joinedIndex : -1; // the network stored in flash
+    joinedIndex = -1;
+    hasIp = false;
+    mode = Mode::Rebooting;
+    timers.clear();
+    moduleLine = storedLine;
+    dataBits = storedDataBits;
+    stopBits = storedStopBits;
+    flowControl = storedFlowControl;
+    // The ROM talks at its own odd rate, so even a port at the module's rate sees noise.
+    emitAt({BootRomBaud, Parity::None}, BootRomText);
+    schedule(nowMs + options.resetDelayMs, [this, rejoin] {
+        boot();
+        if (rejoin >= 0) startJoin(rejoin, false, clockMs);
+    });
+}
+
 void Esp8266Module::boot()
 {
-    dropLink(false);
-    // The ROM talks at its own odd rate, so even a matching port sees it as noise.
-    emit(ReceiveThroughMismatchedLine(BootRomText, {BootRomBaud, Parity::None}, options.line));
     emit("\r\nready\r\n");
     mode = Mode::Command;
     echo = options.echo;
@@ -300,10 +447,138 @@ void Esp8266Module::boot()
     heldPluses = 0;
     sendBuffer.clear();
     sendRemaining = 0;
-    if (joined() && wifiMode != 2)
-        emit("WIFI CONNECTED\r\nWIFI GOT IP\r\n"); // rejoins the stored network
-    else
-        joinedIndex = -1;
+}
+
+void Esp8266Module::startJoin(int index, bool answer, std::int64_t nowMs)
+{
+    const bool quick = options.joinDelayMs > 0;
+    const std::int64_t connectedMs =
+        nowMs + (quick ? options.joinDelayMs : options.joinConnectedMs);
+    const std::int64_t gotIpMs = quick ? connectedMs : connectedMs + options.joinGotIpMs;
+    const bool okFirst = answer && options.okBeforeIp;
+    const bool okLast = answer && !options.okBeforeIp;
+    if (answer) mode = Mode::Busy;
+    const std::uint64_t generation = ++joinGeneration;
+    schedule(connectedMs, [this, index, okFirst, generation] {
+        if (generation != joinGeneration) return; // left or replaced meanwhile
+        joinedIndex = index;
+        emit("WIFI CONNECTED\r\n");
+        if (okFirst) finishBusy("\r\nOK\r\n");
+    });
+    schedule(gotIpMs, [this, okLast, generation] {
+        if (generation != joinGeneration) return;
+        hasIp = true;
+        emit("WIFI GOT IP\r\n");
+        if (okLast) finishBusy("\r\nOK\r\n");
+    });
+}
+
+bool Esp8266Module::firmwareTakesBaud(long baud) const
+{
+    switch (options.firmware) {
+    case 0:
+        return baud >= 9600 && baud <= 921600;
+    case 1:
+        return baud >= 110 && baud <= 115200 * 40;
+    default:
+        return baud >= 80 && baud <= 4'500'000;
+    }
+}
+
+void Esp8266Module::uart(const AtCommandLine& command, bool store)
+{
+    if (options.firmware == 0) { // the 0.9 firmware knows only AT+CIOBAUD
+        error();
+        return;
+    }
+    const std::string name = store ? "+UART_DEF:" : "+UART_CUR:";
+    if (command.form == CommandForm::Query) {
+        const LineSettings& line = store ? storedLine : moduleLine;
+        // The current rate is read back from the divider, so 115200 shows as 115273.
+        const bool divided = !store && line.baud > 0 && line.baud <= UartClockHz;
+        const int baud = divided ? UartClockHz / (UartClockHz / line.baud) : line.baud;
+        emit(name + std::to_string(baud) + "," + std::to_string(store ? storedDataBits : dataBits) +
+             "," + std::to_string(store ? storedStopBits : stopBits) + "," +
+             std::to_string(parityNumber(line.parity)) + "," +
+             std::to_string(store ? storedFlowControl : flowControl) + "\r\n");
+        ok();
+        return;
+    }
+    const auto& p = command.parameters;
+    if (command.form != CommandForm::Set || p.size() != 5) {
+        error();
+        return;
+    }
+    const auto baud = NumberParameter(p[0], 1, 100'000'000);
+    const auto bits = NumberParameter(p[1], 5, 8);
+    const auto stop = NumberParameter(p[2], 1, 3);
+    const auto parity = NumberParameter(p[3], 0, 2);
+    const auto flow = NumberParameter(p[4], 0, 3);
+    if (!baud || !firmwareTakesBaud(*baud) || !bits || !stop || !parity || !flow) {
+        error();
+        return;
+    }
+    ok(); // still at the old settings; everything after goes out at the new ones
+    moduleLine = {int(*baud), *parity == 1   ? Parity::Odd
+                              : *parity == 2 ? Parity::Even
+                                             : Parity::None};
+    dataBits = int(*bits);
+    stopBits = int(*stop);
+    flowControl = int(*flow);
+    if (store) {
+        storedLine = moduleLine;
+        storedDataBits = dataBits;
+        storedStopBits = stopBits;
+        storedFlowControl = flowControl;
+    }
+}
+
+void Esp8266Module::ciobaud(const AtCommandLine& command)
+{
+    if (options.firmware != 0) { // replaced by AT+UART_CUR/_DEF in the 1.x firmware
+        error();
+        return;
+    }
+    if (command.form == CommandForm::Query) {
+        emit("+CIOBAUD:" + std::to_string(moduleLine.baud) + "\r\n");
+        ok();
+        return;
+    }
+    if (command.form == CommandForm::Test) {
+        emit("+CIOBAUD:(9600-921600)\r\n");
+        ok();
+        return;
+    }
+    const auto baud = command.form == CommandForm::Set && command.parameters.size() == 1
+                          ? NumberParameter(command.parameters[0], 1, 100'000'000)
+                          : std::nullopt;
+    if (!baud || !firmwareTakesBaud(*baud)) {
+        error();
+        return;
+    }
+    ok();
+    moduleLine.baud = storedLine.baud = int(*baud);
+}
+
+void Esp8266Module::cipstamac(const AtCommandLine& command)
+{
+    if (command.form == CommandForm::Query) {
+        emit(command.name.substr(2) + ":\"" + stationMac + "\"\r\n");
+        ok();
+        return;
+    }
+    const auto& p = command.parameters;
+    // A station MAC must not be a group address (the lowest bit of its first octet clear).
+    if (command.form != CommandForm::Set || p.size() != 1 || !p[0].quoted ||
+        !IsMacAddress(p[0].text) || (std::stoul(p[0].text.substr(0, 2), nullptr, 16) & 1u) ||
+        wifiMode == 2) {
+        error();
+        return;
+    }
+    stationMac = p[0].text;
+    for (char& c : stationMac)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    ok();
 }
 
 void Esp8266Module::cwmode(const AtCommandLine& command)
@@ -322,9 +597,11 @@ void Esp8266Module::cwmode(const AtCommandLine& command)
             if (const auto value = NumberParameter(command.parameters[0], 1, 3)) {
                 wifiMode = int(*value);
                 ok();
+                if (wifiMode == 2) ++joinGeneration;
                 if (wifiMode == 2 && joined()) {
                     dropLink(true);
                     joinedIndex = -1;
+                    hasIp = false;
                     emit("WIFI DISCONNECT\r\n");
                 }
                 return;
@@ -347,8 +624,10 @@ void Esp8266Module::cwjap(const AtCommandLine& command, std::int64_t nowMs)
     if (command.form == CommandForm::Query) {
         if (joined()) {
             const AccessPoint& ap = options.accessPoints[std::size_t(joinedIndex)];
+            // ESP-AT adds pci_en, reconn_interval, listen_interval, scan_mode and pmf.
             emit("+CWJAP:\"" + ap.ssid + "\",\"" + ap.mac + "\"," + std::to_string(ap.channel) +
-                 "," + std::to_string(ap.rssi) + "\r\n");
+                 "," + std::to_string(ap.rssi) + (options.firmware >= 2 ? ",0,1,3,0,0" : "") +
+                 "\r\n");
         } else {
             emit("No AP\r\n");
         }
@@ -367,25 +646,25 @@ void Esp8266Module::cwjap(const AtCommandLine& command, std::int64_t nowMs)
     if (joined()) {
         dropLink(true);
         joinedIndex = -1;
+        hasIp = false;
         emit("WIFI DISCONNECT\r\n");
     }
+    ++joinGeneration; // an automatic join still under way gives way to this one
     const auto& aps = options.accessPoints;
     const auto found = std::find_if(aps.begin(), aps.end(),
                                     [&](const AccessPoint& ap) { return ap.ssid == ssid; });
-    mode = Mode::Busy;
-    const std::int64_t verdictMs = nowMs + options.joinDelayMs;
-    if (found == aps.end()) {
-        schedule(verdictMs, [this] { finishBusy("+CWJAP:3\r\n\r\nFAIL\r\n"); });
-    } else if (found->encryption != 0 && found->password != password) {
-        schedule(verdictMs, [this] { finishBusy("+CWJAP:2\r\n\r\nFAIL\r\n"); });
-    } else {
-        const int index = int(found - aps.begin());
-        schedule(nowMs + options.joinDelayMs * 3 / 5, [this] { emit("WIFI CONNECTED\r\n"); });
-        schedule(verdictMs, [this, index] {
-            joinedIndex = index;
-            finishBusy("WIFI GOT IP\r\n\r\nOK\r\n");
-        });
+    if (found != aps.end() && (found->encryption == 0 || found->password == password)) {
+        startJoin(int(found - aps.begin()), true, nowMs);
+        return;
     }
+    // The verdict comes when a success's final answer would have.
+    mode = Mode::Busy;
+    const std::int64_t verdictMs =
+        nowMs + (options.joinDelayMs > 0 ? options.joinDelayMs
+                                         : options.joinConnectedMs + options.joinGotIpMs);
+    const std::string verdict = "+CWJAP:" + std::string(found == aps.end() ? "3" : "2") +
+                                (options.firmware >= 2 ? "\r\n\r\nERROR\r\n" : "\r\n\r\nFAIL\r\n");
+    schedule(verdictMs, [this, verdict] { finishBusy(verdict); });
 }
 
 void Esp8266Module::cwlap(const AtCommandLine& command, std::int64_t nowMs)
@@ -444,7 +723,7 @@ void Esp8266Module::cwsap(const AtCommandLine& command)
 
 void Esp8266Module::cipstatus()
 {
-    const int status = link == LinkState::Open ? 3 : joined() ? 2 : 5;
+    const int status = link == LinkState::Open ? 3 : hasIp ? 2 : 5;
     emit("STATUS:" + std::to_string(status) + "\r\n");
     if (link == LinkState::Open)
         emit("+CIPSTATUS:" + std::to_string(linkId) + ",\"" + kindName(linkKind) + "\",\"" +
@@ -485,9 +764,8 @@ void Esp8266Module::cipstart(const AtCommandLine& command, std::int64_t nowMs)
         error();
         return;
     }
-    if (!joined() && wifiMode == 1) {
-        emit("no ip\r\n");
-        error();
+    if (!hasIp && wifiMode == 1) {
+        errorSaying("no ip");
         return;
     }
     if (link != LinkState::None) {
@@ -497,8 +775,7 @@ void Esp8266Module::cipstart(const AtCommandLine& command, std::int64_t nowMs)
     }
     std::string address = p[1].text == "localhost" ? "127.0.0.1" : p[1].text;
     if (!isIpv4(address)) {
-        emit("DNS Fail\r\n");
-        error();
+        errorSaying("DNS Fail");
         return;
     }
     linkKind = p[0].text == "UDP" ? LinkKind::Udp : LinkKind::Tcp;
@@ -548,8 +825,11 @@ void Esp8266Module::linkData(std::string_view bytes, std::int64_t nowMs)
         emit(bytes);
         return;
     }
-    emit("\r\n+IPD," + linkPrefix() + std::to_string(bytes.size()) + ":");
-    emit(bytes);
+    for (std::size_t from = 0; from < bytes.size(); from += MaxIpdLength) {
+        const std::string_view segment = bytes.substr(from, MaxIpdLength);
+        emit("\r\n+IPD," + linkPrefix() + std::to_string(segment.size()) + ":");
+        emit(segment);
+    }
 }
 
 void Esp8266Module::linkClosed(std::int64_t nowMs)
@@ -588,8 +868,7 @@ void Esp8266Module::cipsend(const AtCommandLine& command, std::int64_t nowMs)
         if (transferMode != 1 || multiplex) {
             error();
         } else if (link != LinkState::Open) {
-            emit("link is not valid\r\n");
-            error();
+            errorSaying("link is not valid");
         } else {
             emit("\r\nOK\r\n\r\n>");
             mode = Mode::Transparent;
@@ -611,8 +890,7 @@ void Esp8266Module::cipsend(const AtCommandLine& command, std::int64_t nowMs)
         return;
     }
     if (link != LinkState::Open || (multiplex && *id != linkId)) {
-        emit("link is not valid\r\n");
-        error();
+        errorSaying("link is not valid");
         return;
     }
     emit("\r\nOK\r\n> ");
@@ -655,11 +933,11 @@ void Esp8266Module::cifsr(const AtCommandLine& command)
         return;
     }
     if (wifiMode != 1)
-        emit(std::string("+CIFSR:APIP,\"") + SoftApIp + "\"\r\n+CIFSR:APMAC,\"" + SoftApMac +
-             "\"\r\n");
+        emit(std::string("+CIFSR:APIP,\"") + SoftApIp + "\"\r\n+CIFSR:APMAC,\"" +
+             softApMacFor(stationMac) + "\"\r\n");
     if (wifiMode != 2)
-        emit("+CIFSR:STAIP,\"" + (joined() ? options.stationIp : std::string("0.0.0.0")) +
-             "\"\r\n+CIFSR:STAMAC,\"" + StationMac + "\"\r\n");
+        emit("+CIFSR:STAIP,\"" + (hasIp ? options.stationIp : std::string("0.0.0.0")) +
+             "\"\r\n+CIFSR:STAMAC,\"" + stationMac + "\"\r\n");
     ok();
 }
 
@@ -678,8 +956,7 @@ void Esp8266Module::cipmux(const AtCommandLine& command)
         return;
     }
     if (link != LinkState::None) {
-        emit("link is builded\r\n");
-        error();
+        errorSaying("link is builded");
         return;
     }
     if ((*value == 1 && transferMode == 1) || (*value == 0 && serverPort != 0)) {

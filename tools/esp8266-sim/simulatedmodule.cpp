@@ -177,6 +177,12 @@ std::unique_ptr<ModuleRunner> ModuleRunner::Create(const ModuleOptions& options,
     return runner;
 }
 
+ModuleState ModuleRunner::state() const
+{
+    std::lock_guard lock(moduleMutex);
+    return module->state();
+}
+
 ModuleRunner::~ModuleRunner()
 {
     closeFd(wakeRead);
@@ -208,6 +214,7 @@ bool ModuleRunner::run()
     // Without a way to watch for the next open, a closed port is looked at again this often.
     constexpr int ClosedPortRetryMs = 50;
     bool portClosed = false; // the master hangs up while no client has the port open
+    std::unique_lock lock(moduleMutex);
     for (;;) {
         std::int64_t now = nowMs();
         module->setPortLine(terminal->portBaud());
@@ -228,7 +235,9 @@ bool ModuleRunner::run()
         }
         if (portClosed && fds[3].fd < 0 && (timeout < 0 || timeout > ClosedPortRetryMs))
             timeout = ClosedPortRetryMs;
+        lock.unlock();
         const int ready = ::poll(fds, 4, timeout);
+        lock.lock();
         if (ready < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -239,6 +248,13 @@ bool ModuleRunner::run()
             while (::read(wakeRead, drain, sizeof drain) > 0) {
             }
             return true;
+        }
+        // An open comes before what the opener then writes: a module that boots on open loses it.
+        const bool opened = fds[3].revents & POLLIN;
+        if (opened) {
+            terminal->drainOpens();
+            module->setPortLine(terminal->portBaud());
+            module->portOpened(now);
         }
         if (fds[0].revents & POLLIN) {
             char buffer[4096];
@@ -257,10 +273,7 @@ bool ModuleRunner::run()
             portClosed = true;
         else if (portClosed && fds[3].fd < 0)
             portClosed = false; // no watch: look again after the retry time
-        if (fds[3].revents & POLLIN) {
-            terminal->drainOpens();
-            portClosed = false;
-        }
+        if (opened) portClosed = false;
         if (fds[2].fd >= 0 && fds[2].revents) network.handleEvents(fds[2].revents, *module, now);
     }
 }
@@ -270,7 +283,9 @@ bool ModuleRunner::run()
 std::unique_ptr<SimulatedModule> SimulatedModule::start(const Options& options, std::string* error)
 {
     std::unique_ptr<SimulatedModule> simulated(new SimulatedModule);
-    simulated->runner = ModuleRunner::Create(options.module, error);
+    ModuleOptions module = options.module;
+    if (module.stationMac.empty()) module.stationMac = StationMacForPort(options.com);
+    simulated->runner = ModuleRunner::Create(module, error);
     if (!simulated->runner) return nullptr;
     if (options.com != 0) {
         const std::string folder =

@@ -5,6 +5,7 @@
 #include "posixnetwork.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -79,10 +80,14 @@ public:
     void requestStop();
     // The write end of the wake-up pipe, for a signal handler to write one byte to.
     int wakeFd() const { return wakeWrite; }
+    // The module's state as of now; safe from any thread.
+    ModuleState state() const;
 
 private:
     ModuleRunner() = default;
     void writePending();
+
+    mutable std::mutex moduleMutex; // the runner's thread and state() share the module
 
     std::unique_ptr<PseudoTerminal> terminal;
     PosixNetwork network;
@@ -99,7 +104,8 @@ public:
     struct Options
     {
         ModuleOptions module;
-        unsigned com = 0;        // registers com<n> in aliasFolder when not 0
+        unsigned com = 0;        // registers com<n> in aliasFolder when not 0; an empty
+                                 // module.stationMac then becomes StationMacForPort(com)
         std::string aliasFolder; // empty: the user's port alias folder
     };
     // Starts the runner on a thread of its own; nullptr (and a message) on failure.
@@ -107,6 +113,8 @@ public:
                                                   std::string* error = nullptr);
     ~SimulatedModule();
     const std::string& slavePath() const { return runner->slavePath(); }
+    // The module's settings and the commands it heard, for checks after a test.
+    ModuleState state() const { return runner->state(); }
     // Ends the thread and removes the alias; also done by the destructor.
     void stop();
 
