@@ -303,6 +303,7 @@ void PortJob::OnReceived(const QByteArray& bytes)
     const QByteArrayView rest = before == Stage::Answer ? ChunkBeingRead : QByteArrayView(bytes);
     ChunkBeingRead = {};
     if (State == Stage::WaitForAddress) {
+        Result.lines[Current].answer += rest.first(std::min<qsizetype>(rest.size(), TailKept));
         const QByteArray seen = AddressCarry + rest.toByteArray();
         if (seen.contains("WIFI GOT IP\r")) {
             AddressTimer.stop();
