@@ -303,21 +303,6 @@ bool SplitServer(const QString& server, QString& host, QString& port)
     return !host.isEmpty() && WholeNumber(port, 1, 65535).has_value();
 }
 
-// The names of the connection sequence's steps, by the ConfigStep that sends them.
-QString SequenceStepName(std::int32_t configStep)
-{
-    switch (configStep) {
-    case 0:
-        return QStringLiteral("join");
-    case 1:
-        return QStringLiteral("TCP connection");
-    case 2:
-        return QStringLiteral("transparent mode");
-    default:
-        return QStringLiteral("start sending");
-    }
-}
-
 QString ParseConnect(const SplitArguments& split, Options& options)
 {
     if (!split.positionals.isEmpty())
@@ -332,12 +317,12 @@ QString ParseConnect(const SplitArguments& split, Options& options)
 
     // The window's sequence, paced by each final answer instead of by a quiet gap.
     Workbench::SequenceStep step = Workbench::StartConfigSequence(ssid, password);
-    options.steps.append({SequenceStepName(0), step.command,
+    options.steps.append({Workbench::SequenceStepName(0), step.command,
                           StepTimeoutMs(step.command, options.timeoutMs), true});
     while (step.nextConfigStep > 0) {
         const std::int32_t configStep = step.nextConfigStep;
         step = Workbench::RunConfigStep(configStep, host, port);
-        options.steps.append({SequenceStepName(configStep), step.command, options.timeoutMs});
+        options.steps.append({Workbench::SequenceStepName(configStep), step.command, options.timeoutMs});
     }
     return {};
 }

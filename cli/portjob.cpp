@@ -47,22 +47,6 @@ QString CommandName(const QByteArray& command)
     return QString::fromUtf8(name);
 }
 
-// The lines of an answer that say something: neither empty nor the echo of the command.
-QString AnswerSummary(const LineResult& line)
-{
-    const QByteArray echo = line.sent.trimmed();
-    QStringList said;
-    if (line.notKept > 0) said.append(QStringLiteral("(%1 bytes not kept)").arg(line.notKept));
-    for (const QByteArray& raw : line.answer.split('\n')) {
-        const QByteArray text = raw.trimmed();
-        if (text.isEmpty() || text == echo) continue;
-        said.append(QString::fromUtf8(text));
-    }
-    QString summary = said.join(QStringLiteral(" / "));
-    if (summary.size() > 200) summary = summary.left(197) + QStringLiteral("...");
-    return summary;
-}
-
 QString Seconds(int ms)
 {
     return ms % 1000 == 0 ? QString::number(ms / 1000) : QString::number(ms / 1000.0, 'g', 4);
@@ -351,7 +335,8 @@ void PortJob::CompleteStep()
         return;
     }
     const Step& step = Steps[Current];
-    const QString said = AnswerSummary(line);
+    QString said = Workbench::AnswerSummary(line.answer, line.sent);
+    if (line.notKept > 0) said = QStringLiteral("(%1 bytes not kept) ").arg(line.notKept) + said;
     if (line.final == Workbench::FinalResultText(Workbench::FinalResult::Ready))
         FailStep(ExitFailed, QStringLiteral("%1: the module restarted (ready) instead of answering")
                                  .arg(StepLabel(step)));

@@ -1,5 +1,7 @@
 #include "workbench/exchange.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <chrono>
 
@@ -37,6 +39,20 @@ bool ExchangeAnswer::Succeeded() const
 {
     return accepted && !timedOut && !portLost &&
            FinalResultSucceeded(final, IsRestartCommand(command));
+}
+
+QString AnswerSummary(const QByteArray& answer, const QByteArray& sent)
+{
+    const QByteArray echo = sent.trimmed();
+    QStringList said;
+    for (const QByteArray& raw : answer.split('\n')) {
+        const QByteArray text = raw.trimmed();
+        if (text.isEmpty() || text == echo) continue;
+        said.append(QString::fromUtf8(text));
+    }
+    QString summary = said.join(QStringLiteral(" / "));
+    if (summary.size() > 200) summary = summary.left(197) + QStringLiteral("...");
+    return summary;
 }
 
 std::int64_t SteadyMs()

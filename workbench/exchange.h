@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QObject>
+#include <QString>
 #include <QTimer>
 
 #include <cstdint>
@@ -161,6 +162,10 @@ private:
     std::deque<std::function<void()>> Events;
     bool Flushing = false;
 };
+
+// What an answer said, for people: its lines that are neither empty nor the echo of `sent`,
+// joined by " / ", at most 200 characters.
+QString AnswerSummary(const QByteArray& answer, const QByteArray& sent);
 
 // Milliseconds of the steady clock, the clock the serial port stamps received bytes with.
 std::int64_t SteadyMs();
