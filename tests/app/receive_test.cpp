@@ -10,7 +10,6 @@
 #include <atomic>
 #include <thread>
 
-#include "workbench/escapeguard.h"
 
 namespace {
 
