@@ -5,15 +5,15 @@
 #include "app/demo.h"
 #include "app/sessionlog.h"
 #include "app/unit1.h"
+#include "process/terminationsignals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
 #include <cstdio>
-#include <exception>
 
 namespace {
-// What the application object does with an exception that escapes: show it, then carry on.
+// An exception that escapes the window is shown before the program ends with status 1.
 void ShowException(const QString& message)
 {
     QMessageBox::critical(nullptr, QApplication::applicationName(), message);
@@ -88,21 +88,28 @@ int main(int argc, char** argv)
         return UsageExitCode;
     }
 
-    try {
-        TForm1 form;
-        if (!options.logFile.isEmpty() && !form.SessionLog->StartTranscript(options.logFile)) {
-            Complain(QStringLiteral("cannot log to %1: %2")
-                         .arg(options.logFile, form.SessionLog->TranscriptError()));
-            return 1;
-        }
-        ApplyLaunchOptions(form, options);
-        form.show();
-        if (!options.demoScreenshot.isEmpty()) StartDemoScreenshot(form, options.demoScreenshot);
-        return QApplication::exec();
-    } catch (const std::exception& error) {
-        ShowException(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        ShowException(QString());
-    }
-    return 0;
+    return Process::RunReportingExceptions(
+        [&] {
+            // A signal ends the loop; the form then goes out of scope, which closes the port
+            // (exclusive flag cleared, lock removed) and the session log's transcript.
+            Process::TerminationSignals terminations;
+            QObject::connect(&terminations, &Process::TerminationSignals::Arrived, &app,
+                             &QCoreApplication::quit);
+            TForm1 form;
+            if (!options.logFile.isEmpty() && !form.SessionLog->StartTranscript(options.logFile)) {
+                Complain(QStringLiteral("cannot log to %1: %2")
+                             .arg(options.logFile, form.SessionLog->TranscriptError()));
+                return 1;
+            }
+            ApplyLaunchOptions(form, options);
+            form.show();
+            if (!options.demoScreenshot.isEmpty())
+                StartDemoScreenshot(form, options.demoScreenshot);
+            const int status = QApplication::exec();
+            // What the port received up to now reaches the transcript in whole lines.
+            if (form.SessionLog->TranscriptOn()) form.SessionLog->StopTranscript();
+            const int signal = terminations.Received();
+            return signal ? Process::TerminationSignals::ExitStatusFor(signal) : status;
+        },
+        [](const char* what) { ShowException(QString::fromLocal8Bit(what)); });
 }

@@ -1,8 +1,10 @@
 #include "app/sessionlog.h"
 
+#include "app/sessionline.h"
 #include "app/unit1.h"
 #include "skin/suibutton.h"
 #include "skin/suicombobox.h"
+#include "skin/suiedit.h"
 #include "skin/suiform.h"
 #include "skin/suilistbox.h"
 #include "skin/suipublic.h"
@@ -12,10 +14,13 @@
 #include "workbench/composition.h"
 
 #include <QAction>
-#include <QCompleter>
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSaveFile>
@@ -24,6 +29,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cstdio>
 #include <climits>
 #include <iterator>
 
@@ -47,6 +53,9 @@ constexpr int ClientHeight = 480;
 constexpr int Margin = 6;
 constexpr int RowHeight = 22;
 constexpr int WheelRows = 3;
+constexpr int WheelColumns = 8;
+constexpr int BarWidth = 16;
+constexpr int FindWidth = 220;
 
 QByteArray LineEndingBytes(TSessionLogForm::TLineEnding ending)
 {
@@ -101,6 +110,11 @@ TSessionLogForm::TSessionLogForm(TsuiForm* lookSource, Writer write, SessionFeed
     ApplyLook(lookSource ? lookSource->UIStyle() : TsuiUIStyle::DeepBlue);
     if (lookSource)
         connect(lookSource, &TsuiForm::OnUIStyleApplied, this, &TSessionLogForm::ApplyLook);
+    FTranscriptRetry.setInterval(TranscriptRetryMs);
+    connect(&FTranscriptRetry, &QTimer::timeout, this, [this] {
+        FTranscript.Flush();
+        ShowTranscriptState();
+    });
 }
 
 TSessionLogForm::~TSessionLogForm() = default;
@@ -133,19 +147,36 @@ void TSessionLogForm::BuildControls()
         if (!FPlacingBar) ScrollTo(ViewBar->Position());
     });
 
-    CommandLine = new TsuiComboBox(Frame);
-    CommandLine->SetStyle(TsuiComboBox::csDropDown);
-    CommandLine->addItems(CommandCatalogue());
-    CommandLine->setInsertPolicy(QComboBox::NoInsert);
-    CommandLine->setMaxVisibleItems(CommandCount);
-    CommandLine->setEditText(QString());
-    // The catalogue completes what is typed; the drop list shows all of it.
-    CommandLine->completer()->setCompletionMode(QCompleter::InlineCompletion);
-    CommandLine->completer()->setCaseSensitivity(Qt::CaseInsensitive);
+    ViewColumnBar = new TsuiScrollBar(Frame);
+    ViewColumnBar->SetOrientation(suiHorizontal);
+    ViewColumnBar->SetMin(0);
+    ViewColumnBar->SetMax(0);
+    connect(ViewColumnBar, &TsuiScrollBar::OnChange, this, [this] {
+        if (!FPlacingBar) ScrollColumns(ViewColumnBar->Position() - FColumn);
+    });
+
+    FindLine = new TsuiEdit(Frame);
+    FindLine->setPlaceholderText(QStringLiteral("Find"));
+    FindLine->setToolTip(QStringLiteral(
+        "Enter or F3: next row holding the text (in the hex view: hex pairs such as 0D 0A, or "
+        "text); Shift+Enter or Shift+F3: the one before; Escape closes"));
+    FindLine->hide();
+    FindLine->installEventFilter(this);
+    auto shortcut = [this](QKeySequence keys, auto slot) {
+        auto* key = new QShortcut(keys, this);
+        key->setContext(Qt::WindowShortcut);
+        connect(key, &QShortcut::activated, this, slot);
+    };
+    shortcut(QKeySequence::Find, [this] { OpenFind(); });
+    shortcut(QKeySequence(Qt::Key_F3), [this] { FindNext(true); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { FindNext(false); });
+
+    CommandLine = new TSessionLineEdit(Frame);
+    CommandLine->SetWords(CommandCatalogue());
     CommandLine->installEventFilter(this);
-    CommandLine->lineEdit()->installEventFilter(this);
     CommandLine->setToolTip(QStringLiteral(
-        "Enter sends the line; Up and Down recall earlier lines; \"+++\" waits for a quiet line"));
+        "Enter sends the line as shown; Tab or Right takes the grey completion; Escape clears; "
+        "Up and Down recall earlier lines; \"+++\" waits for a quiet line"));
 
     LineEndingBox = new TsuiComboBox(Frame);
     LineEndingBox->SetStyle(TsuiComboBox::csDropDownList);
@@ -165,6 +196,7 @@ void TSessionLogForm::BuildControls()
     ClearButton = MakeButton(Frame, QStringLiteral("Clear"));
     connect(ClearButton, &QPushButton::clicked, this, [this] {
         FRecord.Clear();
+        FSelection.clear();
         FFollowing = true;
         RefreshView();
     });
@@ -184,15 +216,18 @@ void TSessionLogForm::PlaceControls()
     const QRect bar = Frame->TitleBar()->geometry();
     const int top = bar.y() + bar.height() + Margin;
     const int inner = w - 2 * Margin;
-    const int barWidth = 16;
+    const int barWidth = BarWidth;
     const int buttonsTop = h - Margin - 3 - RowHeight;
     const int lineTop = buttonsTop - Margin - RowHeight;
 
     ViewTabs->setGeometry(Margin, top, inner, 24);
+    FindLine->setGeometry(Margin + inner - FindWidth, top + 1, FindWidth, 22);
+    FindLine->raise();
     const int listTop = top + 24;
-    const int listHeight = std::max(RowHeight, lineTop - Margin - listTop);
+    const int listHeight = std::max(RowHeight, lineTop - Margin - listTop - barWidth);
     ViewList->setGeometry(Margin, listTop, inner - barWidth, listHeight);
     ViewBar->setGeometry(Margin + inner - barWidth, listTop, barWidth, listHeight);
+    ViewColumnBar->setGeometry(Margin, listTop + listHeight, inner - barWidth, barWidth);
 
     const int endingWidth = 80;
     CommandLine->setGeometry(Margin, lineTop, inner - endingWidth - Margin, RowHeight);
@@ -212,6 +247,8 @@ void TSessionLogForm::ApplyLook(TsuiUIStyle style)
 {
     Frame->SetUIStyle(style);
     ContainerApplyUIStyle(Frame, style, nullptr);
+    // The look sets the frame's own least size; the controls need more.
+    setMinimumSize(std::max(minimumWidth(), MinimumWidth), std::max(minimumHeight(), MinimumHeight));
     QPalette colours = StatusLabel->palette();
     colours.setColor(QPalette::WindowText,
                      toQColor(GetInsideThemeColor(style, SuiTheme::ControlFontColor)));
@@ -269,9 +306,9 @@ void TSessionLogForm::Absorb(const std::vector<SessionChunk>& chunks)
     if (chunks.empty()) return;
     for (const SessionChunk& chunk : chunks)
         FRecord.Append(chunk);
-    if (FTranscript.IsOpen() && !FTranscript.Append(chunks)) {
-        LogButton->SetCaption(QStringLiteral("Log to file..."));
-        SetStatus(QStringLiteral("The transcript stopped: %1").arg(FTranscript.ErrorText()));
+    if (FTranscript.IsOpen()) {
+        FTranscript.Append(chunks);
+        ShowTranscriptState();
     }
     if (isVisible()) RefreshView();
 }
@@ -341,12 +378,217 @@ void TSessionLogForm::RefreshView()
     FPlacingBar = false;
 
     QStringList shown;
-    for (int row = position; row < std::min(rows, position + visible); ++row)
+    int longest = 0;
+    for (int row = position; row < std::min(rows, position + visible); ++row) {
         shown.append(RowText(row));
-    if (shown != FShown) {
-        FShown = shown;
-        ViewList->SetItems(shown);
+        longest = std::max(longest, int(shown.last().size()));
     }
+    const int lastColumn = std::max(0, longest - VisibleColumns() + 1);
+    FColumn = std::min(FColumn, lastColumn);
+    FPlacingBar = true;
+    ViewColumnBar->SetMax(lastColumn);
+    ViewColumnBar->SetPageSize(VisibleColumns());
+    ViewColumnBar->SetPosition(FColumn);
+    ViewColumnBar->setEnabled(lastColumn > 0);
+    ViewColumnBar->SetSliderVisible(lastColumn > 0);
+    FPlacingBar = false;
+    QStringList cut;
+    for (const QString& text : shown)
+        cut.append(text.mid(FColumn));
+    FShownFrom = position;
+    if (shown != FShown || cut != ViewList->Items()) {
+        FShown = shown;
+        ViewList->SetItems(cut);
+    }
+    ShowSelection();
+}
+
+int TSessionLogForm::VisibleColumns() const
+{
+    const int advance = std::max(1, ViewList->fontMetrics().horizontalAdvance(QLatin1Char('0')));
+    return std::max(1, (ViewList->viewport()->width() - 4) / advance);
+}
+
+void TSessionLogForm::ScrollColumns(int columns)
+{
+    FColumn = std::max(0, FColumn + columns);
+    RefreshView();
+}
+
+// ---- selection, copying and finding ----
+
+std::int64_t TSessionLogForm::AbsoluteRow(int row) const
+{
+    if (row < MarkRows() || row >= RowCount()) return -1;
+    return std::int64_t(RowBase()) + (row - MarkRows());
+}
+
+int TSessionLogForm::RowOfAbsolute(std::uint64_t absolute) const
+{
+    return int(std::int64_t(absolute) - std::int64_t(RowBase())) + MarkRows();
+}
+
+bool TSessionLogForm::IsSelected(std::uint64_t absolute) const
+{
+    const auto after = std::upper_bound(
+        FSelection.begin(), FSelection.end(), absolute,
+        [](std::uint64_t row, const auto& range) { return row < range.first; });
+    return after != FSelection.begin() && absolute < std::prev(after)->second;
+}
+
+void TSessionLogForm::ClickRow(int row, Qt::KeyboardModifiers modifiers)
+{
+    const std::int64_t absolute = AbsoluteRow(row);
+    if (absolute < 0) return;
+    const auto at = std::uint64_t(absolute);
+    if (modifiers & Qt::ShiftModifier) {
+        if (!(modifiers & Qt::ControlModifier)) FSelection.clear();
+        const std::uint64_t from = std::min(FAnchor, at), to = std::max(FAnchor, at) + 1;
+        // Ranges that meet the new one join it.
+        std::uint64_t first = from, last = to;
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> kept;
+        for (const auto& range : FSelection) {
+            if (range.second < first || range.first > last) {
+                kept.push_back(range);
+            } else {
+                first = std::min(first, range.first);
+                last = std::max(last, range.second);
+            }
+        }
+        kept.emplace_back(first, last);
+        std::sort(kept.begin(), kept.end());
+        FSelection = std::move(kept);
+    } else if (modifiers & Qt::ControlModifier) {
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> kept;
+        const bool was = IsSelected(at);
+        for (const auto& range : FSelection) {
+            if (was && range.first <= at && at < range.second) {
+                if (range.first < at) kept.emplace_back(range.first, at);
+                if (at + 1 < range.second) kept.emplace_back(at + 1, range.second);
+            } else {
+                kept.push_back(range);
+            }
+        }
+        if (!was) kept.emplace_back(at, at + 1);
+        std::sort(kept.begin(), kept.end());
+        FSelection = std::move(kept);
+        FAnchor = at;
+    } else {
+        FSelection = {{at, at + 1}};
+        FAnchor = at;
+    }
+    ShowSelection();
+}
+
+void TSessionLogForm::SelectAll()
+{
+    const std::int64_t first = AbsoluteRow(MarkRows());
+    FSelection.clear();
+    if (first >= 0)
+        FSelection.emplace_back(std::uint64_t(first),
+                                std::uint64_t(first) + std::uint64_t(RowCount() - MarkRows()));
+    ShowSelection();
+}
+
+int TSessionLogForm::SelectedRowCount() const
+{
+    std::uint64_t count = 0;
+    const std::uint64_t first = RowBase(), end = first + std::uint64_t(RowCount() - MarkRows());
+    for (const auto& [from, to] : FSelection)
+        if (to > first && from < end) count += std::min(to, end) - std::max(from, first);
+    return int(count);
+}
+
+QString TSessionLogForm::SelectedText(bool asTranscript) const
+{
+    const std::uint64_t first = RowBase(), end = first + std::uint64_t(RowCount() - MarkRows());
+    QByteArray transcript;
+    QStringList shown;
+    for (const auto& [from, to] : FSelection) {
+        for (std::uint64_t a = std::max(from, first); a < std::min(to, end); ++a) {
+            const auto index = std::size_t(a - first);
+            if (!asTranscript) {
+                shown.append(RowText(RowOfAbsolute(a)));
+            } else if (FView == TextView) {
+                const SessionLine line = FRecord.Line(index);
+                transcript += TranscriptLine(line.Direction, line.Time.WallMs, line.Bytes);
+            } else {
+                const SessionHexRow hex = FRecord.HexRow(index);
+                transcript += TranscriptLine(hex.Direction, hex.Time.WallMs, hex.Bytes);
+            }
+        }
+    }
+    return asTranscript ? QString::fromLatin1(transcript)
+                        : shown.join(QLatin1Char('\n')) + (shown.isEmpty() ? "" : "\n");
+}
+
+void TSessionLogForm::CopySelection(bool asTranscript)
+{
+    DrainAll();
+    if (SelectedRowCount() == 0) return;
+    QApplication::clipboard()->setText(SelectedText(asTranscript));
+    SetStatus(QStringLiteral("Copied %1 rows%2")
+                  .arg(SelectedRowCount())
+                  .arg(asTranscript ? QStringLiteral(" as transcript lines") : QString()));
+}
+
+void TSessionLogForm::ShowSelection()
+{
+    QItemSelectionModel* model = ViewList->selectionModel();
+    if (!model) return;
+    QItemSelection selection;
+    for (int i = 0; i < ViewList->count(); ++i) {
+        const std::int64_t absolute = AbsoluteRow(FShownFrom + i);
+        if (absolute >= 0 && IsSelected(std::uint64_t(absolute))) {
+            const QModelIndex index = ViewList->model()->index(i, 0);
+            selection.select(index, index);
+        }
+    }
+    model->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void TSessionLogForm::ScrollToShow(int row)
+{
+    const int visible = VisibleRowCount();
+    const int top = ViewBar->Position();
+    if (row < top || row >= top + visible) ScrollTo(std::max(0, row - visible / 2));
+    // A row that did not need moving to is still at the end, where following goes on.
+}
+
+void TSessionLogForm::OpenFind()
+{
+    FindLine->show();
+    FindLine->raise();
+    FindLine->setFocus(Qt::ShortcutFocusReason);
+    FindLine->selectAll();
+}
+
+bool TSessionLogForm::FindNext(bool forward)
+{
+    const QString query = FindLine->text();
+    if (query.isEmpty()) {
+        OpenFind();
+        return false;
+    }
+    DrainAll();
+    // From the row last clicked or found, if it is still held.
+    const std::int64_t anchorRow = std::int64_t(FAnchor) - std::int64_t(RowBase());
+    const std::size_t from =
+        !FSelection.empty() && anchorRow >= 0 && anchorRow < RowCount() - MarkRows()
+            ? std::size_t(anchorRow)
+            : SessionRecord::NoRow;
+    const std::size_t found = FView == TextView
+                                  ? FRecord.FindLine(query, from, forward)
+                                  : FRecord.FindHexRow(HexQueryBytes(query), from, forward);
+    if (found == SessionRecord::NoRow) {
+        SetStatus(QStringLiteral("Not found: %1").arg(query));
+        return false;
+    }
+    const int row = int(found) + MarkRows();
+    ClickRow(row, Qt::NoModifier);
+    ScrollToShow(row);
+    SetStatus(QStringLiteral("Found in row %1 of %2").arg(found + 1).arg(RowCount() - MarkRows()));
+    return true;
 }
 
 void TSessionLogForm::ScrollTo(int position)
@@ -374,6 +616,7 @@ void TSessionLogForm::SetView(TView view)
     FView = view;
     // Rows of the two views do not correspond one to one: the new one starts at its end.
     FFollowing = true;
+    FSelection.clear();
     if (ViewTabs->TabIndex() != int(view)) ViewTabs->SetTabIndex(int(view));
     RefreshView();
 }
@@ -396,7 +639,7 @@ void TSessionLogForm::SendLine(const QString& text)
     const QByteArray bytes = escape ? QByteArray(ExitCommand)
                                     : text.toUtf8() + LineEndingBytes(LineEnding());
     RememberLine(text);
-    CommandLine->setEditText(QString());
+    CommandLine->clear();
     FDraft.clear();
     if (bytes.isEmpty()) return;
     const auto told = [this](bool sent) {
@@ -445,8 +688,12 @@ void TSessionLogForm::RememberLine(const QString& text)
     if (!text.isEmpty() && (FHistory.isEmpty() || FHistory.last() != text)) {
         FHistory.append(text);
         if (FHistory.size() > HistoryLimit) FHistory.remove(0, FHistory.size() - HistoryLimit);
+        // A password stays in this session's history, never on disk.
+        QStringList kept;
+        for (const QString& line : FHistory)
+            if (!CarriesPassword(line)) kept.append(line);
         QSettings settings;
-        settings.setValue(HistoryKey, FHistory);
+        settings.setValue(HistoryKey, kept);
     }
     FHistoryIndex = int(FHistory.size());
 }
@@ -456,9 +703,9 @@ void TSessionLogForm::RecallHistory(int step)
     const int count = int(FHistory.size());
     const int index = std::clamp(FHistoryIndex + step, 0, count);
     if (index == FHistoryIndex) return;
-    if (FHistoryIndex == count) FDraft = CommandLine->currentText();
+    if (FHistoryIndex == count) FDraft = CommandLine->text();
     FHistoryIndex = index;
-    CommandLine->setEditText(index == count ? FDraft : FHistory[index]);
+    CommandLine->setText(index == count ? FDraft : FHistory[index]);
 }
 
 bool TSessionLogForm::eventFilter(QObject* watched, QEvent* event)
@@ -467,13 +714,13 @@ bool TSessionLogForm::eventFilter(QObject* watched, QEvent* event)
         PlaceControls();
         return false;
     }
-    if ((watched == CommandLine || watched == CommandLine->lineEdit()) &&
-        event->type() == QEvent::KeyPress) {
+    if (watched == CommandLine && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         switch (key->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            SendLine(CommandLine->currentText());
+            // Exactly what the line shows: an offered completion is not part of it.
+            SendLine(CommandLine->text());
             return true;
         case Qt::Key_Up:
             RecallHistory(-1);
@@ -493,12 +740,49 @@ bool TSessionLogForm::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == ViewList->viewport() && event->type() == QEvent::Wheel) {
         const auto* wheel = static_cast<QWheelEvent*>(event);
-        ScrollBy(-wheel->angleDelta().y() / 120 * WheelRows);
+        const QPoint turn = wheel->angleDelta();
+        if (turn.x() != 0 || (wheel->modifiers() & Qt::ShiftModifier))
+            ScrollColumns(-(turn.x() != 0 ? turn.x() : turn.y()) / 120 * WheelColumns);
+        else
+            ScrollBy(-turn.y() / 120 * WheelRows);
         return true;
+    }
+    if (watched == ViewList->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                            event->type() == QEvent::MouseButtonDblClick)) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QModelIndex index = ViewList->indexAt(mouse->position().toPoint());
+        if (index.isValid() && mouse->button() == Qt::LeftButton)
+            ClickRow(FShownFrom + index.row(), mouse->modifiers());
+        ViewList->setFocus(Qt::MouseFocusReason);
+        return true;
+    }
+    if (watched == FindLine && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            FindNext(!(key->modifiers() & Qt::ShiftModifier));
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape) {
+            FindLine->hide();
+            ViewList->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+        return false;
     }
     if (watched == ViewList && event->type() == QEvent::KeyPress) {
         const int page = VisibleRowCount();
-        switch (static_cast<QKeyEvent*>(event)->key()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::SelectAll)) {
+            SelectAll();
+            return true;
+        }
+        if (key->key() == Qt::Key_C && (key->modifiers() & Qt::ControlModifier)) {
+            CopySelection(key->modifiers() & Qt::ShiftModifier);
+            return true;
+        }
+        switch (key->key()) {
+        case Qt::Key_Left: ScrollColumns(-1); return true;
+        case Qt::Key_Right: ScrollColumns(1); return true;
         case Qt::Key_Up: ScrollBy(-1); return true;
         case Qt::Key_Down: ScrollBy(1); return true;
         case Qt::Key_PageUp: ScrollBy(-page); return true;
@@ -566,8 +850,40 @@ void TSessionLogForm::StopTranscript()
 {
     DrainAll();
     FTranscript.Close();
+    ShowTranscriptState();
     LogButton->SetCaption(QStringLiteral("Log to file..."));
     SetStatus(QString());
+}
+
+QString TSessionLogForm::TranscriptProblem() const
+{
+    return FTranscriptProblem;
+}
+
+void TSessionLogForm::ShowTranscriptState()
+{
+    const QString problem =
+        FTranscript.Problem().isEmpty()
+            ? QString()
+            : QStringLiteral("The transcript %1 cannot be written: %2; what follows is kept and "
+                             "written when it can be")
+                  .arg(FTranscript.Path(), FTranscript.Problem());
+    // Retried while it fails, and only then: an idle window does not wake for it.
+    if (problem.isEmpty())
+        FTranscriptRetry.stop();
+    else if (!FTranscriptRetry.isActive())
+        FTranscriptRetry.start();
+    if (problem == FTranscriptProblem) return;
+    const bool recovered = problem.isEmpty() && FTranscript.IsOpen();
+    FTranscriptProblem = problem;
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "esp8266wifi: %s\n", problem.toLocal8Bit().constData());
+        std::fflush(stderr);
+        SetStatus(problem);
+    } else if (recovered) {
+        SetStatus(QStringLiteral("Logging to %1 again").arg(FTranscript.Path()));
+    }
+    emit TranscriptProblemChanged(problem);
 }
 
 void TSessionLogForm::ToggleTranscript()

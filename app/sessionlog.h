@@ -21,6 +21,8 @@ class QLabel;
 class TForm1;
 class TsuiButton;
 class TsuiComboBox;
+class TsuiEdit;
+class TSessionLineEdit;
 class TsuiForm;
 class TsuiListBox;
 class TsuiScrollBar;
@@ -58,7 +60,8 @@ public:
     // Shows the window in front with the keyboard focus on the command line.
     void OpenWindow();
     // Sends a typed line as Enter does: "+++" alone after the quiet guard, without a line end;
-    // anything else as UTF-8 with the chosen line end. The line joins the history.
+    // anything else as UTF-8 with the chosen line end. The line joins the history (and the
+    // history file, unless it carries a password).
     void SendLine(const QString& text);
     // Writes what the port's exchange has due now (what its timer does).
     void SendPending();
@@ -81,6 +84,11 @@ public:
     void StopTranscript();
     bool TranscriptOn() const { return FTranscript.IsOpen(); }
     QString TranscriptError() const { return FTranscript.ErrorText(); }
+    // Why the transcript's file cannot be written now ("" while it is): told once on standard
+    // error, in the status line and by TranscriptProblemChanged; retried every RetryMs.
+    QString TranscriptProblem() const;
+    static constexpr int TranscriptRetryMs = 1000;
+    QTimer& TranscriptRetryTimer() { return FTranscriptRetry; }
 
     void SetView(TView view);
     void SetLineEnding(TLineEnding ending);
@@ -94,17 +102,43 @@ public:
     QStringList VisibleRows() const;
     QString StatusText() const;
 
+    // Selection of rows, as a click does: alone, with Shift from the last clicked row, with
+    // Ctrl one more or one less. row counts as RowCount does; the drop mark is not selectable.
+    void ClickRow(int row, Qt::KeyboardModifiers modifiers);
+    void SelectAll();
+    int SelectedRowCount() const;
+    // The selected rows as shown (times, marks, escapes), or as the transcript writes them.
+    QString SelectedText(bool asTranscript) const;
+    // Ctrl+C (as shown) and Ctrl+Shift+C (as transcript lines).
+    void CopySelection(bool asTranscript);
+    // Ctrl+F shows the find line; Enter or F3 goes to the next row holding its text (in the
+    // hex view: its bytes, hex pairs or text), Shift+Enter or Shift+F3 to the one before.
+    // False when no row holds it. The row found is selected and scrolled to.
+    void OpenFind();
+    bool FindNext(bool forward);
+    // The first character column shown: long rows scroll sideways.
+    void ScrollColumns(int columns);
+    int FirstColumn() const { return FColumn; }
+    // The smallest client size at which no control overlaps another.
+    static constexpr int MinimumWidth = 500;
+    static constexpr int MinimumHeight = 240;
+
     TsuiForm* Frame = nullptr;
     TsuiTabControl* ViewTabs = nullptr;
     TsuiListBox* ViewList = nullptr;
     TsuiScrollBar* ViewBar = nullptr;
-    TsuiComboBox* CommandLine = nullptr;
+    TsuiScrollBar* ViewColumnBar = nullptr;
+    TsuiEdit* FindLine = nullptr;
+    TSessionLineEdit* CommandLine = nullptr;
     TsuiComboBox* LineEndingBox = nullptr;
     TsuiButton* SaveTextButton = nullptr;
     TsuiButton* SaveRawButton = nullptr;
     TsuiButton* ClearButton = nullptr;
     TsuiButton* LogButton = nullptr;
     QLabel* StatusLabel = nullptr;
+
+signals:
+    void TranscriptProblemChanged(const QString& problem);
 
 public slots:
     // Takes one batch from the feed into the record, the guard and the transcript.
@@ -125,6 +159,14 @@ private:
     void ScrollBy(int rows);
     int VisibleRowCount() const;
     QString RowText(int row) const;
+    // A row's number for good (not moved by dropped lines) and back; -1 for the drop mark.
+    std::int64_t AbsoluteRow(int row) const;
+    int RowOfAbsolute(std::uint64_t absolute) const;
+    bool IsSelected(std::uint64_t absolute) const;
+    // Marks the shown rows that are selected.
+    void ShowSelection();
+    int VisibleColumns() const;
+    void ScrollToShow(int row);
     int MarkRows() const;
     std::uint64_t RowBase() const;
     void RecallHistory(int step);
@@ -133,6 +175,8 @@ private:
     // Says in the status what the first queued write waits for.
     void ShowWaiting();
     void ToggleTranscript();
+    // Tells of a transcript that started or stopped failing.
+    void ShowTranscriptState();
     void AskAndSave(bool raw);
     // Writes the whole file or leaves it as it was; says which in the status.
     bool SaveFile(const QString& path, const QByteArray& bytes);
@@ -144,12 +188,19 @@ private:
     Writer FWrite;
     Workbench::ExchangeDriver FOwnExchange;
     Workbench::ExchangeDriver* FExchange = &FOwnExchange;
+    QTimer FTranscriptRetry;
+    QString FTranscriptProblem; // as last told
     int FDrainEvent = 0;
     TView FView = TextView;
     bool FFollowing = true;
     bool FPlacingBar = false; // the view sets the bar; its change is not a scroll
     std::uint64_t FTopRow = 0; // absolute number of the first row shown while not following
     QStringList FShown;
+    int FShownFrom = 0; // the row the first shown one is
+    // Selected rows by absolute number: sorted, disjoint, half-open ranges.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> FSelection;
+    std::uint64_t FAnchor = 0;
+    int FColumn = 0;
     QStringList FHistory;
     int FHistoryIndex = 0;
     QString FDraft;

@@ -104,6 +104,9 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     EscapeTimer = &Exchange->Timer();
     ExchangeEvent = ExchangeInboxMessage();
     SessionLog = AttachSessionLog(*this);
+    connect(SessionLog, &TSessionLogForm::TranscriptProblemChanged, this, [this] {
+        ShowPortToolTip();
+    });
     {
         // The exchange reads what the port receives as it comes, beside the session log.
         Workbench::SessionFeed* feed = &SessionLog->Feed();
@@ -293,13 +296,14 @@ void TForm1::RefreshPortList()
 
 void TForm1::ShowPortToolTip()
 {
-    if (!PortProblems.isEmpty()) {
-        suiComboBox_PcPort->setToolTip(PortProblems);
-        return;
-    }
     const int index = suiComboBox_PcPort->currentIndex();
-    suiComboBox_PcPort->setToolTip(
-        index >= 0 ? suiComboBox_PcPort->itemData(index, Qt::ToolTipRole).toString() : QString());
+    QString tip = !PortProblems.isEmpty() ? PortProblems
+                  : index >= 0 ? suiComboBox_PcPort->itemData(index, Qt::ToolTipRole).toString()
+                               : QString();
+    // A failing transcript is told beside the port it records.
+    if (SessionLog && !SessionLog->TranscriptProblem().isEmpty())
+        tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + SessionLog->TranscriptProblem();
+    suiComboBox_PcPort->setToolTip(tip);
 }
 
 void TForm1::ReportPortProblems(const QString& text)

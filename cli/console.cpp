@@ -22,12 +22,16 @@ QJsonValue TextOrNull(const QString& text)
     return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
 }
 
-// Text from the module on the terminal of standard error: a control character in it could
-// move the cursor or change the screen, so each stands as U+FFFD.
-QString Printable(QString text)
+// Text from the module on a terminal: a control character in it (C0, DEL or C1) could move
+// the cursor, retitle or clear the screen, so each stands as U+FFFD; line ends and tabs are
+// kept where the text is made of lines.
+QString Printable(QString text, bool keepLineControls = false)
 {
-    for (QChar& c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QChar(0xFFFD);
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (keepLineControls && (u == '\r' || u == '\n' || u == '\t')) continue;
+        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u <= 0x9F)) c = QChar(0xFFFD);
+    }
     return text;
 }
 
@@ -86,10 +90,11 @@ Console::~Console()
     EndProgress();
 }
 
-void Console::Out(const QByteArray& bytes)
+void Console::Out(const QByteArray& raw)
 {
-    if (bytes.isEmpty()) return;
+    if (raw.isEmpty()) return;
     EraseProgress();
+    const QByteArray bytes = EscapeOut ? Printable(QString::fromUtf8(raw), true).toUtf8() : raw;
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), OutFile);
     std::fflush(OutFile);
     DrawProgress();

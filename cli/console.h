@@ -33,6 +33,9 @@ public:
 
     // Writes bytes to standard output (whole lines), keeping the progress lines below.
     void Out(const QByteArray& bytes);
+    // Whether Out replaces control characters other than CR, LF and TAB by U+FFFD, as
+    // messages have them replaced: for a terminal, unless the user asked for the raw bytes.
+    void SetEscapeOutput(bool escape) { EscapeOut = escape; }
     // Writes a message line to standard error.
     void Err(const QString& line);
     // Sets the progress line of row `row` (rows are added as needed).
@@ -48,6 +51,7 @@ private:
     std::FILE* ErrFile;
     bool ShowProgress;
     bool Drawn = false;
+    bool EscapeOut = false;
     QStringList Rows;
 };
 

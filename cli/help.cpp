@@ -8,11 +8,14 @@ const char linkOptionsHelp[] =
     "  -p, --port PORT     COMn (through the COMn table and the port alias folder) or a\n"
     "                      device path; repeat it, or give several separated by commas, to\n"
     "                      run on all of them at once; \"all\" is every port that can be\n"
-    "                      opened. Without -p: the one port that can be opened.\n"
+    "                      opened with hardware behind it (as the system lists them) or\n"
+    "                      an alias. Without -p: the one such port.\n"
     "      --baud N        line speed in bit/s (default 115200)\n"
     "      --parity P      none, odd or even (default none)\n"
     "      --timeout S     seconds to wait for each final answer (default 10)\n"
     "      --json          one JSON object per port and line of output (JSON Lines)\n"
+    "      --raw           answers reach a terminal as received; without it their control\n"
+    "                      characters (but CR, LF and TAB) show as U+FFFD there\n"
     "  -h, --help          this text\n";
 
 const char exitHelp[] =
@@ -21,7 +24,8 @@ const char exitHelp[] =
     "  1   a module answered ERROR or FAIL, or a step failed\n"
     "  2   no final answer within the time-out\n"
     "  3   a port could not be opened, or was lost (the reason is on standard error)\n"
-    "  64  bad usage\n";
+    "  64  bad usage\n"
+    "  129, 130, 143  ended by SIGHUP, SIGINT or SIGTERM (ports closed and released)\n";
 
 QString Join(std::initializer_list<const char*> parts)
 {

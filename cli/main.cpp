@@ -4,7 +4,9 @@
 #include "cli/options.h"
 #include "cli/portjob.h"
 #include "cli/portlist.h"
+#include "process/terminationsignals.h"
 #include "serial/portinfo.h"
+#include "serial/serialbackend.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -13,6 +15,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include <unistd.h>
@@ -56,6 +60,11 @@ QByteArray PortsJson(const serial::PortCandidate& c)
         holders.append(QJsonObject{{QStringLiteral("pid"), qint64(h.Pid)},
                                    {QStringLiteral("program"), TextOrNull(h.Program)}});
     o[QStringLiteral("holders")] = holders;
+    QJsonArray servers;
+    for (const serial::PortHolder& h : c.FarEnd)
+        servers.append(QJsonObject{{QStringLiteral("pid"), qint64(h.Pid)},
+                                   {QStringLiteral("program"), TextOrNull(h.Program)}});
+    o[QStringLiteral("served_by")] = servers;
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -89,7 +98,10 @@ int ListPorts(Console& console, bool json)
             console.Out(PortsJson(c));
             continue;
         }
-        const QString usb = UsbText(c.Usb);
+        QString usb = UsbText(c.Usb);
+        if (const std::string farEnd = serial::FarEndText(c); !farEnd.empty())
+            usb +=
+                (usb.isEmpty() ? QString() : QStringLiteral("  ")) + QString::fromStdString(farEnd);
         const QString line =
             QStringLiteral("%1  %2  %3%4\n")
                 .arg(QString::fromStdString(c.Name), -int(nameWidth))
@@ -103,8 +115,11 @@ int ListPorts(Console& console, bool json)
 
 // Runs the steps on every port at once in one event loop; each port has its own reader
 // thread, so a slow module holds up nobody but itself.
-int RunOnPorts(QCoreApplication& app, Console& console, const Options& options)
+int RunOnPorts(QCoreApplication& app, Console& console, const Options& options,
+               Process::TerminationSignals& terminations)
 {
+    // One look at who holds what serves the resolution of the names and every open.
+    std::optional<serial::HolderSnapshot> batch(std::in_place);
     const Targets targets = ResolveTargets(options.ports);
     if (!targets.error.isEmpty()) {
         if (targets.exitStatus == ExitUsage)
@@ -142,10 +157,26 @@ int RunOnPorts(QCoreApplication& app, Console& console, const Options& options)
         });
         jobs.push_back(std::move(job));
     }
+    {
+        std::vector<std::string> devices;
+        for (const PortTarget& target : targets.ports)
+            devices.push_back(target.device);
+        batch->Cover(devices);
+    }
+    QObject::connect(&terminations, &Process::TerminationSignals::Arrived, &app,
+                     &QCoreApplication::quit);
     for (const auto& job : jobs)
-        job->Start();
-    if (finished < int(jobs.size())) app.exec();
+        if (!terminations.Received()) job->Start();
+    batch.reset();
+    if (finished < int(jobs.size()) && !terminations.Received()) app.exec();
     console.EndProgress();
+    if (const int signal = terminations.Received()) {
+        // Each unfinished job closes its port as it goes: exclusive flag cleared, lock removed.
+        jobs.clear();
+        console.Err(QStringLiteral("esp8266at: ended by SIG%1")
+                        .arg(QString::fromLatin1(sigabbrev_np(signal))));
+        return Process::TerminationSignals::ExitStatusFor(signal);
+    }
 
     int status = ExitOk;
     int succeeded = 0;
@@ -175,10 +206,13 @@ int RunOnPorts(QCoreApplication& app, Console& console, const Options& options)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    Process::TerminationSignals terminations;
     Console console(stdout, stderr, ::isatty(STDERR_FILENO) == 1);
     const ParseResult parsed = ParseArguments(app.arguments().mid(1));
     if (!parsed.options) return UsageError(console, parsed.error, parsed.errorIn);
     const Options& options = *parsed.options;
+    // Module bytes could drive the user's terminal; a pipe or a file gets them as received.
+    console.SetEscapeOutput(::isatty(STDOUT_FILENO) == 1 && !options.raw);
     switch (options.subcommand) {
     case Subcommand::Help:
         console.Out(HelpText(options.helpFor).toUtf8());
@@ -193,10 +227,10 @@ int main(int argc, char** argv)
             console.Out(CatalogueListing().toUtf8());
             return ExitOk;
         }
-        return RunOnPorts(app, console, options);
+        return RunOnPorts(app, console, options, terminations);
     case Subcommand::Send:
     case Subcommand::Connect:
-        return RunOnPorts(app, console, options);
+        return RunOnPorts(app, console, options, terminations);
     case Subcommand::None:
         break;
     }

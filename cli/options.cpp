@@ -22,7 +22,7 @@ struct OptionSpec
 // Options every subcommand that talks to a module accepts.
 const QList<OptionSpec> linkOptions{
     {"port", 'p', true}, {"baud", 0, true}, {"parity", 0, true},
-    {"timeout", 0, true}, {"json", 0, false}, {"help", 'h', false},
+    {"timeout", 0, true}, {"json", 0, false}, {"raw", 0, false}, {"help", 'h', false},
 };
 const QList<OptionSpec> commandFieldOptions{
     {"ssid", 0, true}, {"password", 0, true}, {"ip", 0, true},
@@ -160,6 +160,37 @@ QString ParseLinkOptions(const SplitArguments& split, Options& options)
         options.timeoutMs = std::max(1, int(std::lround(seconds * 1000)));
     }
     options.json = split.has("json");
+    options.raw = split.has("raw");
+    return {};
+}
+
+// Why a field's text cannot go into a quoted AT field as given; "" when it can. Bytes that
+// were not UTF-8 reach us as U+FFFD and would be sent as that; a control character would end
+// or garble the command line.
+QString FieldProblem(const char* option, const QString& value)
+{
+    for (QChar c : value) {
+        if (c == QChar(0xFFFD))
+            return QStringLiteral("--%1 is not valid UTF-8").arg(QLatin1String(option));
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u <= 0x9F))
+            return QStringLiteral("--%1 holds a control character (U+%2), which the module "
+                                  "cannot take in a field")
+                .arg(
+                    QLatin1String(option),
+                    QString::number(unsigned(u), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+    }
+    return {};
+}
+
+// The first problem of any field option given; "" when all can be sent.
+QString FieldsProblem(const SplitArguments& split)
+{
+    if (split.has("remote-port") && !WholeNumber(split.last("remote-port"), 1, 65535))
+        return QStringLiteral("--remote-port takes a port number from 1 to 65535");
+    for (const char* option : {"ssid", "password", "ip", "param", "server"})
+        for (const QString& value : split.values.value(QLatin1String(option)))
+            if (QString problem = FieldProblem(option, value); !problem.isEmpty()) return problem;
     return {};
 }
 
@@ -405,6 +436,7 @@ ParseResult ParseArguments(const QStringList& arguments)
             error = QStringLiteral("ports takes no argument %1").arg(split.positionals[0]);
     } else {
         error = ParseLinkOptions(split, options);
+        if (error.isEmpty()) error = FieldsProblem(split);
         if (error.isEmpty() && subcommand == Subcommand::Send) error = ParseSend(split, options);
         if (error.isEmpty() && subcommand == Subcommand::Command)
             error = ParseCommand(split, options);

@@ -40,6 +40,7 @@ struct Options
     int parity = 0; // 0 none, 1 odd, 2 even
     int timeoutMs = 10'000;
     bool json = false;
+    bool raw = false; // module bytes reach a terminal as received, control characters too
     bool listCatalogue = false; // command --list
     QList<Step> steps;          // send, command, connect
 };

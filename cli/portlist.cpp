@@ -33,11 +33,13 @@ std::optional<unsigned> ComNumber(const QString& name)
     return n;
 }
 
+// The ports with hardware behind them, or named by an alias, that can be opened now.
 QList<PortTarget> OpenablePorts()
 {
     QList<PortTarget> ports;
-    for (const serial::PortCandidate& c : serial::ScanPorts())
-        if (c.Openable) ports.append({QString::fromStdString(c.Name), c.Number, c.Device});
+    for (const serial::PortCandidate& c : serial::ScanPorts(serial::LastPortNumber, true))
+        if (serial::TakenForEveryPort(c))
+            ports.append({QString::fromStdString(c.Name), c.Number, c.Device});
     return ports;
 }
 

@@ -17,7 +17,8 @@ namespace Cli {
 QString OpenFailureReason(const std::string& device, const serial::SerialError& error);
 
 // The ports named by -p (COMn in any case, a device path, or "all" for every port that can be
-// opened), each device once. Without names: the one port that can be opened. Errors carry the
+// opened and has hardware behind it or an alias), each device once. Without names: the one
+// such port. Errors carry the
 // exit status to use.
 struct Targets
 {

@@ -15,6 +15,8 @@ const char* PortProblemKeyword(PortProblem problem)
         return "busy";
     case PortProblem::Gone:
         return "gone";
+    case PortProblem::NotSerial:
+        return "not-serial";
     case PortProblem::Failed:
         break;
     }
@@ -28,6 +30,17 @@ std::string HoldersText(const std::vector<PortHolder>& holders)
         if (!text.empty()) text += ", ";
         text += "PID " + std::to_string(h.Pid);
         if (!h.Program.empty()) text += " (" + h.Program + ")";
+    }
+    return text;
+}
+
+std::string FarEndText(const DeviceAccess& access)
+{
+    std::string text;
+    for (const PortHolder& h : access.FarEnd) {
+        text += text.empty() ? "pseudo-terminal served by " : "; ";
+        if (!h.Program.empty()) text += h.Program + ", ";
+        text += "PID " + std::to_string(h.Pid);
     }
     return text;
 }
@@ -58,6 +71,8 @@ std::string DescribeProblem(const DeviceAccess& a)
         if (a.Device.empty()) return "gone: no device stands for this port";
         if (!a.Exists) return "gone: " + a.Device + " is not there";
         return "gone: no device answers behind " + device;
+    case PortProblem::NotSerial:
+        return "not a serial device: " + device + " is no terminal";
     case PortProblem::Failed:
         break;
     }

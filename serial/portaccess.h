@@ -15,6 +15,7 @@ enum class PortProblem {
     Held,             // another program has it open, or a live lock file claims it (Holders)
     Busy,             // someone has it open exclusively or locked, without showing who
     Gone,             // no device there: the node is missing or nothing answers behind it
+    NotSerial,        // the node is no terminal (/dev/null, a disk, a plain file)
     Failed            // any other failure (Error and Reason tell)
 };
 
@@ -36,6 +37,7 @@ struct DeviceAccess
     int Error = 0;                   // the OS code of the failed open, where there was one
     std::string Group;               // the device's group, for PermissionDenied
     std::vector<PortHolder> Holders; // for Held
+    std::vector<PortHolder> FarEnd;  // what serves a pseudo-terminal from its master side
     std::string LockFile;            // the lock file that claims the device, if any
     std::string Detail;              // the OS message or the finer cause, for Busy and Failed
     std::string Reason;              // what a person reads; "" when Openable
@@ -53,5 +55,8 @@ void SetProblem(DeviceAccess& access, PortProblem problem, int error = 0, std::s
 
 // "PID 4242 (minicom)", joined by ", " for several holders.
 std::string HoldersText(const std::vector<PortHolder>& holders);
+
+// "pseudo-terminal served by socat, PID 4242" for a port whose far end is known; "" otherwise.
+std::string FarEndText(const DeviceAccess& access);
 
 } // namespace serial

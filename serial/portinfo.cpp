@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QSerialPortInfo>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -29,21 +30,31 @@ bool MayHaveAdapter(const PortCandidate& c)
     return true;
 }
 
-// Fills the USB details of every candidate whose node the system knows as a serial port. The
-// system's list is asked for once, and only when some candidate could have an adapter.
-void AddUsbDetails(std::vector<PortCandidate>& candidates)
+// An on-board port of the default table, which only the system can tell apart from a node
+// with nothing behind it.
+bool MayBeOnBoard(const PortCandidate& c)
 {
-    bool any = false;
-    for (const PortCandidate& c : candidates)
-        any = any || MayHaveAdapter(c);
-    if (!any) return;
+    return c.Exists && !c.ByAlias && !c.Resolved.empty() && !MayHaveAdapter(c) &&
+           c.Resolved.rfind("/dev/pts/", 0) != 0;
+}
+
+// Fills the USB details of every candidate whose node the system knows as a serial port. The
+// system's list is asked for once, and only when some candidate could have an adapter (or,
+// with findHardware, could be an on-board port).
+void AddUsbDetails(std::vector<PortCandidate>& candidates, bool findHardware)
+{
+    const auto asked = [findHardware](const PortCandidate& c) {
+        return MayHaveAdapter(c) || (findHardware && MayBeOnBoard(c));
+    };
+    if (std::none_of(candidates.begin(), candidates.end(), asked)) return;
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (PortCandidate& c : candidates) {
-        if (!MayHaveAdapter(c)) continue;
+        if (!asked(c)) continue;
         const QString location = QString::fromStdString(c.Resolved);
         const QString name = QString::fromStdString(LastPart(c.Resolved));
         for (const QSerialPortInfo& info : ports) {
             if (info.systemLocation() != location && info.portName() != name) continue;
+            c.Hardware = true;
             c.Usb.HasIds = info.hasVendorIdentifier() && info.hasProductIdentifier();
             c.Usb.VendorId = info.vendorIdentifier();
             c.Usb.ProductId = info.productIdentifier();
@@ -68,7 +79,7 @@ PortCandidate NamedCandidate(unsigned n)
 }
 
 // Inspects the candidates' devices together and adds what the system says about them.
-void Inspect(std::vector<PortCandidate>& candidates)
+void Inspect(std::vector<PortCandidate>& candidates, bool findHardware = false)
 {
     std::vector<std::string> devices;
     devices.reserve(candidates.size());
@@ -77,7 +88,7 @@ void Inspect(std::vector<PortCandidate>& candidates)
     std::vector<DeviceAccess> access = CheckDevices(devices);
     for (std::size_t i = 0; i < candidates.size() && i < access.size(); ++i)
         static_cast<DeviceAccess&>(candidates[i]) = std::move(access[i]);
-    AddUsbDetails(candidates);
+    AddUsbDetails(candidates, findHardware);
 }
 
 std::string Heading(const PortCandidate& c)
@@ -129,13 +140,18 @@ PortCandidate InspectDevice(const std::string& device)
     return one.front();
 }
 
-std::vector<PortCandidate> ScanPorts(unsigned last)
+bool TakenForEveryPort(const PortCandidate& c)
+{
+    return c.Openable && (c.ByAlias || c.Hardware);
+}
+
+std::vector<PortCandidate> ScanPorts(unsigned last, bool findHardware)
 {
     std::vector<PortCandidate> all;
     all.reserve(last);
     for (unsigned n = 1; n <= last; ++n)
         all.push_back(NamedCandidate(n));
-    Inspect(all);
+    Inspect(all, findHardware);
     std::vector<PortCandidate> found;
     for (PortCandidate& c : all)
         if (c.Exists || c.ByAlias) found.push_back(std::move(c));
@@ -154,6 +170,10 @@ std::string PortToolTip(const PortCandidate& c)
     line("Maker", c.Usb.Manufacturer);
     line("USB vendor:product", c.Usb.VendorProduct());
     line("Serial number", c.Usb.SerialNumber);
+    if (std::string farEnd = FarEndText(c); !farEnd.empty()) {
+        farEnd[0] = 'P'; // a line of its own starts with a capital
+        text += "\n" + farEnd;
+    }
     if (!c.Openable && !c.Reason.empty()) text += "\nCannot be opened now: " + c.Reason;
     return text;
 }

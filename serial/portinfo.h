@@ -36,8 +36,15 @@ struct PortCandidate : DeviceAccess
     unsigned Number = 0;  // n of COMn; 0 for a device named only by its path
     std::string Name;     // "COM33"; "" for a device named only by its path
     bool ByAlias = false; // Device comes from a com<n> alias rather than the default table
+    // The system lists the node as a serial port with a device behind it (a USB adapter, a
+    // UART that answers); only known when the scan was asked to find out.
+    bool Hardware = false;
     UsbDetails Usb;
 };
+
+// Whether "every port" takes the candidate: it can be opened, and a com<n> alias names it or
+// the system lists hardware behind it (a PC's legacy ttyS nodes without a UART stay out).
+bool TakenForEveryPort(const PortCandidate& candidate);
 
 // The highest port number a scan looks at.
 constexpr unsigned LastPortNumber = 255;
@@ -52,8 +59,9 @@ PortCandidate InspectDevice(const std::string& device);
 
 // Inspects COM1 to COMlast in one pass (one look at who holds what, one at the USB adapters).
 // Returns the candidates whose device exists, and those an alias names whatever their state,
-// in ascending order of n.
-std::vector<PortCandidate> ScanPorts(unsigned last = LastPortNumber);
+// in ascending order of n. With findHardware, the system is also asked about the on-board
+// ports of the default table, to fill Hardware.
+std::vector<PortCandidate> ScanPorts(unsigned last = LastPortNumber, bool findHardware = false);
 
 // The text that tells a person which device a candidate is: name and device node, the node
 // it resolves to, the USB product, maker, vendor:product and serial number, and the reason

@@ -56,6 +56,9 @@ std::string DeviceName(unsigned n)
 {
     if (n == 0) return {};
     if (std::string alias = AliasTarget(n); !alias.empty()) return alias;
+    // The test suite sets this, so that no test ever reaches a device of the machine.
+    if (const char* only = std::getenv("ESP8266WIFI_ALIASES_ONLY"); only && *only && *only != '0')
+        return {};
     static constexpr std::array<const char*, 4> families = {"/dev/ttyS", "/dev/ttyUSB",
                                                             "/dev/ttyACM", "/dev/ttyAMA"};
     const unsigned family = (n - 1) / 32;

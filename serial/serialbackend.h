@@ -82,6 +82,23 @@ std::unique_ptr<SerialBackend> CreateSerialBackend();
 // The device name this platform opens for COMn; "" when no device stands for n.
 std::string PortDevice(unsigned n);
 
+// While one lives, the looks at who holds what that checks and opens on any thread make are
+// kept and reused, so a batch of ports costs one look at the system's processes rather than
+// one per port. Only the outermost of nested ones keeps anything.
+class HolderSnapshot
+{
+public:
+    HolderSnapshot();
+    ~HolderSnapshot();
+    HolderSnapshot(const HolderSnapshot&) = delete;
+    HolderSnapshot& operator=(const HolderSnapshot&) = delete;
+    // Looks once at whichever of these devices no earlier look covered.
+    void Cover(const std::vector<std::string>& devices);
+
+private:
+    void* Own = nullptr; // the back end's record, when this one keeps it
+};
+
 // Checks each device as a probe would: does it exist, can it be opened now, and if not why.
 // One look at who holds what serves the whole list; every device is left as it was found.
 std::vector<DeviceAccess> CheckDevices(const std::vector<std::string>& devices);

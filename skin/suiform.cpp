@@ -1,5 +1,6 @@
 #include "skin/suiform.h"
 
+#include "skin/suiaccessible.h"
 #include "skin/suipublic.h"
 
 #include <QApplication>
@@ -233,6 +234,8 @@ private:
 TsuiForm::TsuiForm(QWidget* parent)
     : TsuiControl<QWidget>(parent), FTitleBar(new TsuiTitleBar(this))
 {
+    // Every skinned window is seen by assistive tools through the skin's interfaces.
+    InstallSkinAccessibility();
     // The title bar is the first child, so every control placed later lies above it.
     FTitleBar->setObjectName(QStringLiteral("TitleBar"));
     FMenuBarColor = FMenuBarToColor = Color();

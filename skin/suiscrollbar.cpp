@@ -1,5 +1,6 @@
 #include "skin/suiscrollbar.h"
 
+#include "skin/suiaccessible.h"
 #include "skin/suibutton.h"
 #include "skin/suipublic.h"
 
@@ -295,7 +296,10 @@ TsuiScrollBar::TsuiScrollBar(QWidget* parent) : TsuiControl<QWidget>(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     FTrack = new TsuiScrollTrackBar(this);
     FTrack->SetMax(100);
-    connect(FTrack, &TsuiScrollTrackBar::OnChange, this, [this] { emit OnChange(this); });
+    connect(FTrack, &TsuiScrollTrackBar::OnChange, this, [this] {
+        AnnounceValueChanged(this, Position());
+        emit OnChange(this);
+    });
     for (TsuiImageButton** button : {&FDecButton, &FIncButton}) {
         *button = new TsuiImageButton(this);
         (*button)->SetTabStop(false);

@@ -1,5 +1,6 @@
 #include "skin/suistatusbar.h"
 
+#include "skin/suiaccessible.h"
 #include "skin/suipublic.h"
 
 #include <QMouseEvent>
@@ -62,8 +63,10 @@ QList<QLine> TsuiStatusBar::GripLines(int W, int H)
 void TsuiStatusBar::SetPanelText(int index, const QString& text)
 {
     if (index < 0 || index >= PanelCount()) return;
+    const bool changed = FPanels[index].Text != text;
     FPanels[index].Text = text;
     update();
+    if (changed) AnnouncePartNameChanged(this, index);
 }
 
 QString TsuiStatusBar::PanelText(int index) const

@@ -1,5 +1,6 @@
 #include "skin/suitabcontrol.h"
 
+#include "skin/suiaccessible.h"
 #include "skin/suipublic.h"
 
 #include <QFocusEvent>
@@ -284,6 +285,7 @@ void TsuiTabControlTopPanel::SetTabIndex(int index)
     Repaint(true);
     FHost->TabActive(index);
     Repaint();
+    if (hasFocus()) AnnounceFocusedPart(this, FTabIndex);
 }
 
 void TsuiTabControlTopPanel::SetLeftMargin(int margin)
@@ -433,8 +435,13 @@ void TsuiTabControlTopPanel::PressAt(QPoint point)
     const int hit = HitTestTabStrip(Geometry(), FLayout.Widths, FTabVisible, FLayout.FirstVisible,
                                     TabHeight(), point);
     if (hit < 0) return;
+    ClickTab(hit);
+}
+
+void TsuiTabControlTopPanel::ClickTab(int index)
+{
     FUserClick = true;
-    SetTabIndex(hit);
+    SetTabIndex(index);
     Repaint(true);
     FUserClick = false;
 }
@@ -491,6 +498,11 @@ void TsuiTabControlTopPanel::keyPressEvent(QKeyEvent* event)
 void TsuiTabControlTopPanel::focusInEvent(QFocusEvent*)
 {
     update();
+    // The strip has the focus; what a reader should say is the selected tab. Qt tells of the
+    // strip itself after this handler, so the tab is told once that is done.
+    QMetaObject::invokeMethod(
+        this, [this] { if (hasFocus()) AnnounceFocusedPart(this, FTabIndex); },
+        Qt::QueuedConnection);
 }
 
 void TsuiTabControlTopPanel::focusOutEvent(QFocusEvent*)

@@ -235,6 +235,9 @@ public:
     int TabIndex() const { return FTabIndex; }
     // Selects a tab; OnChanging is asked only while a click is being handled.
     void SetTabIndex(int index);
+    // Selects a tab as a click on it does (OnChanging is asked); also what pressing the tab
+    // through an assistive tool does.
+    void ClickTab(int index);
     int LeftMargin() const { return FLeftMargin; }
     void SetLeftMargin(int margin);
     TsuiTab::TsuiTabPosition TabPosition() const { return FTabPosition; }

@@ -269,6 +269,8 @@ TsuiTitleBarPopupMenu::TsuiTitleBarPopupMenu(TsuiTitleBar* bar) : QMenu(bar), FB
     MaximizeItem = addAction(QStringLiteral("Ma&ximize/Restore"));
     FCloseSeparator = addSeparator();
     CloseItem = addAction(QStringLiteral("&Close"));
+    // A menu has no caption of its own; this is what assistive tools call it.
+    setAccessibleName(QStringLiteral("Window menu"));
     connect(this, &QMenu::aboutToShow, this, &TsuiTitleBarPopupMenu::UpdateItems);
     connect(MinimizeItem, &QAction::triggered, this,
             [this] { FBar->ClickMin(FBar->FindVisibleButton(TsuiTitleBarBtnType::suiMin)); });

@@ -1,8 +1,11 @@
 #include "workbench/sessionrecord.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 
 #include <algorithm>
+#include <climits>
+#include <cstdio>
 #include <chrono>
 
 namespace Workbench {
@@ -270,6 +273,116 @@ SessionHexRow SessionRecord::HexRow(std::size_t index) const
     return {run.Direction, ChunkAt(position).Time, begin, BytesAt(position, end - begin)};
 }
 
+namespace {
+bool IsAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes)
+        if (std::uint8_t(c) >= 0x80) return false;
+    return true;
+}
+} // namespace
+
+template <class Visit>
+bool SessionRecord::ForEachLine(std::size_t first, std::size_t last, Visit visit) const
+{
+    if (first >= last) return false;
+    // One walk along the chunks: no search and, for a line within one chunk, no copy.
+    auto chunk = std::upper_bound(Chunks_.begin(), Chunks_.end(), LineStarts[first],
+                                  [](std::uint64_t p, const Stored& c) { return p < c.Position; });
+    --chunk;
+    for (std::size_t index = first; index < last; ++index) {
+        const std::uint64_t start = LineStarts[index];
+        const std::uint64_t end = index + 1 < LineStarts.size() ? LineStarts[index + 1] : EndPosition;
+        while (chunk->Position + std::uint64_t(chunk->Bytes.size()) <= start) ++chunk;
+        const std::uint64_t from = start - chunk->Position;
+        const bool within = end <= chunk->Position + std::uint64_t(chunk->Bytes.size());
+        const QByteArray joined = within ? QByteArray() : BytesAt(start, end - start);
+        const QByteArrayView bytes = within ? QByteArrayView(chunk->Bytes).sliced(
+                                                  qsizetype(from), qsizetype(end - start))
+                                            : QByteArrayView(joined);
+        if (visit(index, bytes)) return true;
+    }
+    return false;
+}
+
+std::size_t SessionRecord::FindLine(const QString& text, std::size_t from, bool forward) const
+{
+    const std::size_t count = LineCount();
+    if (text.isEmpty() || count == 0) return NoRow;
+    // Most lines show as they are: those are searched as bytes, the rest as the view shows them.
+    QByteArray folded;
+    bool asciiText = true;
+    for (const QChar c : text) {
+        asciiText = asciiText && c.unicode() < 0x80;
+        folded += char(c.toLower().unicode());
+    }
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
+    std::vector<char> shown;
+    char hex[5];
+    const auto holds = [&](QByteArrayView bytes) {
+        if (!IsAscii(bytes)) return SessionTextOf(bytes.toByteArray()).contains(text, Qt::CaseInsensitive);
+        if (!asciiText) return false;
+        // An ASCII line shows byte by byte as the transcript writes it.
+        shown.resize(std::size_t(bytes.size()) * 4);
+        char* end = shown.data();
+        for (const char c : bytes) {
+            if (const char* escaped = EscapeOf(std::uint8_t(c), hex)) {
+                while (*escaped) *end++ = *escaped++;
+            } else {
+                *end++ = lower(c);
+            }
+        }
+        return std::search(shown.data(), end, folded.begin(), folded.end(),
+                           [&](char a, char b) { return lower(a) == b; }) != end;
+    };
+    std::size_t found = NoRow;
+    const auto first = [&](std::size_t index, QByteArrayView bytes) {
+        if (!holds(bytes)) return false;
+        found = index;
+        return true;
+    };
+    const auto latest = [&](std::size_t index, QByteArrayView bytes) {
+        if (holds(bytes)) found = index;
+        return false;
+    };
+    if (from >= count) from = forward ? count - 1 : 0;
+    if (forward) {
+        if (!ForEachLine(from + 1, count, first)) ForEachLine(0, from + 1, first);
+    } else {
+        ForEachLine(0, from, latest);
+        if (found == NoRow) ForEachLine(from, count, latest);
+    }
+    return found;
+}
+
+std::size_t SessionRecord::FindHexRow(const QByteArray& bytes, std::size_t from, bool forward) const
+{
+    if (bytes.isEmpty() || Runs.empty()) return NoRow;
+    // Every row where a match starts, in order: one pass over the bytes held.
+    std::vector<std::size_t> rows;
+    const std::uint64_t dropped = DroppedHexRows();
+    for (std::size_t r = 0; r < Runs.size(); ++r) {
+        const Run run = r == 0 ? FirstHeldRun() : Runs[r];
+        const QByteArray held = BytesAt(run.Position, run.Length);
+        for (qsizetype at = held.indexOf(bytes); at >= 0; at = held.indexOf(bytes, at + 1)) {
+            const std::uint64_t row =
+                run.Direction == SessionDirection::Mark
+                    ? run.RowsBefore
+                    : run.RowsBefore + (run.Offset + std::uint64_t(at)) / HexRowBytes -
+                          run.Offset / HexRowBytes;
+            if (rows.empty() || rows.back() != row - dropped) rows.push_back(std::size_t(row - dropped));
+        }
+    }
+    if (rows.empty()) return NoRow;
+    if (from >= HexRowCount()) return forward ? rows.front() : rows.back();
+    if (forward) {
+        const auto next = std::upper_bound(rows.begin(), rows.end(), from);
+        return next != rows.end() ? *next : rows.front();
+    }
+    const auto next = std::lower_bound(rows.begin(), rows.end(), from);
+    return next != rows.begin() ? *std::prev(next) : rows.back();
+}
+
 std::vector<SessionChunk> SessionRecord::Chunks() const
 {
     std::vector<SessionChunk> chunks;
@@ -339,20 +452,61 @@ QByteArray ReceivedBytesOf(const std::vector<SessionChunk>& chunks)
     return bytes;
 }
 
+namespace {
+// A character the eye cannot see or that reorders the text around it: controls (C0, C1),
+// format characters (zero widths, direction marks, embeddings, overrides and isolates, the
+// byte order mark), line and paragraph separators, and noncharacters.
+bool HidesOrReorders(char32_t c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph: return true;
+    default: return QChar::isNonCharacter(c);
+    }
+}
+} // namespace
+
 QString SessionTextOf(const QByteArray& bytes)
 {
-    const QString decoded = QString::fromUtf8(bytes);
+    // A byte order mark at the start is a character that came, not one for the decoder to drop.
+    const bool bom = bytes.startsWith("\xEF\xBB\xBF");
+    const QString decoded = bom ? QChar(0xFEFF) + QString::fromUtf8(bytes.mid(3))
+                                : QString::fromUtf8(bytes);
     QString text;
     text.reserve(decoded.size() + 8);
     char hex[5];
-    for (const QChar c : decoded) {
-        const char* escaped = c.unicode() < 0x80 ? EscapeOf(c.unicode(), hex) : nullptr;
-        if (escaped)
-            text += QLatin1String(escaped);
-        else
+    for (qsizetype i = 0; i < decoded.size(); ++i) {
+        const QChar c = decoded[i];
+        if (c.unicode() < 0x80) {
+            if (const char* escaped = EscapeOf(c.unicode(), hex))
+                text += QLatin1String(escaped);
+            else
+                text += c;
+            continue;
+        }
+        const bool pair = c.isHighSurrogate() && i + 1 < decoded.size() &&
+                          decoded[i + 1].isLowSurrogate();
+        const char32_t code = pair ? QChar::surrogateToUcs4(c, decoded[i + 1]) : c.unicode();
+        if (HidesOrReorders(code)) {
+            // Written as the transcript writes its bytes.
+            for (const char byte : QStringView(decoded).mid(i, pair ? 2 : 1).toUtf8())
+                text += QLatin1String(EscapeOf(std::uint8_t(byte), hex));
+        } else {
             text += c;
+            if (pair) text += decoded[i + 1];
+        }
+        if (pair) ++i;
     }
     return text;
+}
+
+QByteArray HexQueryBytes(const QString& query)
+{
+    static const QRegularExpression pairs(QStringLiteral(R"(^\s*([0-9A-Fa-f]{2}\s*)+$)"));
+    if (!pairs.match(query).hasMatch()) return query.toUtf8();
+    return QByteArray::fromHex(query.toLatin1());
 }
 
 QString SessionHexText(std::uint64_t offset, const QByteArray& bytes)
@@ -370,6 +524,26 @@ QString SessionHexText(std::uint64_t offset, const QByteArray& bytes)
         }
     }
     return text + QLatin1Char('|') + ascii + QLatin1Char('|');
+}
+
+QString SessionClockText(std::int64_t wallMs)
+{
+    // The zone's offset changes at most every quarter of an hour (of UTC): asking the system
+    // once per quarter keeps a screenful or a copy of 100,000 rows cheap.
+    constexpr std::int64_t Quarter = 15 * 60 * 1000;
+    thread_local std::int64_t cachedQuarter = INT64_MIN;
+    thread_local std::int64_t offsetMs = 0;
+    const std::int64_t quarter = wallMs >= 0 ? wallMs / Quarter : (wallMs - Quarter + 1) / Quarter;
+    if (quarter != cachedQuarter) {
+        offsetMs = std::int64_t(QDateTime::fromMSecsSinceEpoch(wallMs).offsetFromUtc()) * 1000;
+        cachedQuarter = quarter;
+    }
+    constexpr std::int64_t Day = 24 * 3600 * 1000;
+    const std::int64_t ms = ((wallMs + offsetMs) % Day + Day) % Day;
+    char text[13];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", int(ms / 3600000), int(ms / 60000 % 60),
+                  int(ms / 1000 % 60), int(ms % 1000));
+    return QString::fromLatin1(text, 12);
 }
 
 QString SessionClockText(std::int64_t wallMs, const QTimeZone& zone)

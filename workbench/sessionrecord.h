@@ -119,6 +119,15 @@ public:
     std::uint64_t DroppedHexRows() const;
     SessionHexRow HexRow(std::size_t index) const;
 
+    // The next line (forward) or the one before (backward) around line from whose text as the
+    // view shows it contains text, ignoring case; the search wraps round and ends at from
+    // itself. from = NoRow starts at the first line (or, backward, the last). NoRow: none.
+    static constexpr std::size_t NoRow = SIZE_MAX;
+    std::size_t FindLine(const QString& text, std::size_t from, bool forward) const;
+    // The same for hex rows: the row where a run of bytes (of one direction, across rows)
+    // matching bytes starts.
+    std::size_t FindHexRow(const QByteArray& bytes, std::size_t from, bool forward) const;
+
     // The chunks still held, in order, the first cut to the bytes still held.
     std::vector<SessionChunk> Chunks() const;
     // Bytes of one direction seen since the record began, held or not.
@@ -153,6 +162,8 @@ private:
     Run FirstHeldRun() const;
     void DropOldestLine();
     void Enforce();
+    // Calls visit(index, bytes) for lines first to last (exclusive) until it returns true.
+    template <class Visit> bool ForEachLine(std::size_t first, std::size_t last, Visit visit) const;
 
     std::size_t FMaxLines;
     std::size_t FMaxBytes;
@@ -188,12 +199,18 @@ QByteArray TranscriptOf(const std::vector<SessionChunk>& chunks,
 QByteArray ReceivedBytesOf(const std::vector<SessionChunk>& chunks);
 
 // A line for the text view: UTF-8 decoded (U+FFFD for invalid bytes), control bytes shown as
-// the transcript writes them (\r, \n, \t, \\, else \xNN), so no special font is needed.
+// the transcript writes them (\r, \n, \t, \\, else \xNN), and so is every character that is
+// invisible or reorders text (C1 controls, zero widths, direction marks and overrides, the
+// byte order mark, separators, noncharacters): what arrived is what one sees, in order.
 QString SessionTextOf(const QByteArray& bytes);
+// What a search of the hex view looks for: hex byte pairs ("41 54", "0d0a") as those bytes,
+// anything else as its UTF-8 text.
+QByteArray HexQueryBytes(const QString& query);
 // A hex row: offset, 16 hex columns, and the bytes as ASCII with '.' for the rest.
 QString SessionHexText(std::uint64_t offset, const QByteArray& bytes);
-// The time a row shows: local hours to milliseconds.
-QString SessionClockText(std::int64_t wallMs, const QTimeZone& zone = QTimeZone::systemTimeZone());
+// The time a row shows: local hours to milliseconds, in this machine's zone or in zone.
+QString SessionClockText(std::int64_t wallMs);
+QString SessionClockText(std::int64_t wallMs, const QTimeZone& zone);
 // The direction mark of transcripts and views.
 inline char DirectionMark(SessionDirection direction)
 {

@@ -1,6 +1,9 @@
 #include "serial/posix/deviceaccess.h"
 
+#include "serial/serialbackend.h"
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -10,10 +13,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <mutex>
+#include <set>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace serial::posix {
@@ -61,17 +67,37 @@ void AddHolder(std::vector<PortHolder>& list, long pid)
 
 } // namespace
 
-HolderMap FindHolders(const std::vector<dev_t>& devices)
+namespace {
+
+std::atomic<std::size_t> ScanCount{0};
+
+// The pseudo-terminal a master descriptor serves, from its fdinfo ("tty-index: 3").
+std::optional<unsigned> MasterIndex(const std::string& pid, const char* fd)
 {
-    HolderMap holders;
-    if (devices.empty()) return holders;
+    const auto info = ReadSmallFile("/proc/" + pid + "/fdinfo/" + fd, 1024);
+    if (!info) return std::nullopt;
+    const auto at = info->find("tty-index:");
+    if (at == std::string::npos) return std::nullopt;
+    char* end = nullptr;
+    const unsigned long index = std::strtoul(info->c_str() + at + 10, &end, 10);
+    if (end == info->c_str() + at + 10) return std::nullopt;
+    return unsigned(index);
+}
+
+} // namespace
+
+HolderScan FindHolders(const std::vector<dev_t>& devices)
+{
+    HolderScan scan;
     std::vector<dev_t> wanted(devices);
     std::sort(wanted.begin(), wanted.end());
     DIR* proc = ::opendir("/proc");
-    if (!proc) return holders;
+    if (!proc) return scan;
+    ++ScanCount;
     const std::string self = std::to_string(::getpid());
     while (const dirent* entry = ::readdir(proc)) {
-        if (!IsNumber(entry->d_name) || self == entry->d_name) continue;
+        if (!IsNumber(entry->d_name)) continue;
+        const bool ours = self == entry->d_name;
         const std::string fdFolder = std::string("/proc/") + entry->d_name + "/fd";
         const int dirFd = ::open(fdFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dirFd < 0) continue; // gone meanwhile, or not ours to read
@@ -80,22 +106,57 @@ HolderMap FindHolders(const std::vector<dev_t>& devices)
             ::close(dirFd);
             continue;
         }
+        const long pid = std::strtol(entry->d_name, nullptr, 10);
         while (const dirent* fd = ::readdir(fds)) {
             if (fd->d_name[0] == '.') continue;
             // Only descriptors on device nodes are looked at more closely; the link text
             // costs nothing, while a stat of a file on a hung network mount could block.
             char target[64];
-            const ssize_t n = ::readlinkat(dirFd, fd->d_name, target, sizeof target);
+            const ssize_t n = ::readlinkat(dirFd, fd->d_name, target, sizeof target - 1);
             if (n < 5 || std::memcmp(target, "/dev/", 5) != 0) continue;
+            target[n] = '\0';
+            if (std::strcmp(target, "/dev/ptmx") == 0 ||
+                std::strcmp(target, "/dev/pts/ptmx") == 0) {
+                if (const auto index = MasterIndex(entry->d_name, fd->d_name))
+                    AddHolder(scan.PtyServers[*index], pid);
+                continue;
+            }
+            if (ours || wanted.empty()) continue;
             struct stat st;
             if (::fstatat(dirFd, fd->d_name, &st, 0) != 0 || !S_ISCHR(st.st_mode)) continue;
             if (!std::binary_search(wanted.begin(), wanted.end(), st.st_rdev)) continue;
-            AddHolder(holders[st.st_rdev], std::strtol(entry->d_name, nullptr, 10));
+            AddHolder(scan.Holders[st.st_rdev], pid);
         }
         ::closedir(fds);
     }
     ::closedir(proc);
-    return holders;
+    return scan;
+}
+
+std::size_t HolderScanCount()
+{
+    return ScanCount.load();
+}
+
+std::optional<unsigned> PtyIndex(dev_t device)
+{
+    // The Unix 98 pseudo-terminal slaves: majors 136 to 143, 256 minors each.
+    const unsigned maj = major(device);
+    if (maj < 136 || maj > 143) return std::nullopt;
+    return (maj - 136) * 256 + minor(device);
+}
+
+bool IsTerminalDevice(dev_t device)
+{
+    if (PtyIndex(device)) return true;
+    const std::string node = "/sys/dev/char/" + std::to_string(major(device)) + ":" +
+                             std::to_string(minor(device)) + "/subsystem";
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(node.c_str(), target, sizeof target - 1);
+    if (n <= 0) return true; // no record to judge by: the open will tell
+    target[n] = '\0';
+    const char* name = std::strrchr(target, '/');
+    return std::strcmp(name ? name + 1 : target, "tty") == 0;
 }
 
 std::string ProgramName(long pid)
@@ -147,7 +208,12 @@ std::optional<long> ReadLockPid(const std::string& path)
 {
     const auto data = ReadSmallFile(path, 128);
     if (!data || data->empty()) return std::nullopt;
-    if (data->size() == 4 && (*data)[3] != '\n') {
+    // Four ASCII digits (a PID written without its line end) are text, not a binary number:
+    // as a number they would be a PID far beyond any the system hands out.
+    const bool text = std::all_of(data->begin(), data->end(), [](char c) {
+        return (c >= '0' && c <= '9') || c == ' ' || c == '\n' || c == '\r' || c == '\t';
+    });
+    if (data->size() == 4 && !text) {
         // Old binary lock files hold the PID as a native 4-byte number.
         std::int32_t pid;
         std::memcpy(&pid, data->data(), 4);
@@ -280,9 +346,74 @@ void SetProblemFromErrno(DeviceAccess& access, int error, const std::string& wha
     }
 }
 
-bool CheckHolders(DeviceAccess& access, const HolderMap* holders)
+namespace {
+
+// Whether one of our own descriptors other than except is open on the device.
+bool OwnProcessHas(dev_t device, int except)
 {
+    DIR* fds = ::opendir("/proc/self/fd");
+    if (!fds) return false;
+    const int dirFd = ::dirfd(fds);
+    bool found = false;
+    while (const dirent* fd = ::readdir(fds)) {
+        if (fd->d_name[0] == '.' || std::atoi(fd->d_name) == except) continue;
+        struct stat st;
+        if (::fstatat(dirFd, fd->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode) &&
+            st.st_rdev == device) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(fds);
+    return found;
+}
+
+// The batch's snapshot of who holds what (HolderSnapshot), while one is alive.
+struct Snapshot
+{
+    std::set<dev_t> Covered;
+    HolderScan Scan;
+};
+std::mutex SnapshotLock;
+Snapshot* ActiveSnapshot = nullptr;
+
+// Who holds these devices (and serves those that are pseudo-terminals): from the batch's
+// snapshot where it covers them, else from a pass over /proc, which the snapshot then keeps.
+// Only the entries of the devices asked for are handed out, so a batch costs linear time.
+HolderScan HoldersOf(const std::vector<dev_t>& devices)
+{
+    std::lock_guard lock(SnapshotLock);
+    if (!ActiveSnapshot) return FindHolders(devices);
+    std::vector<dev_t> missing;
+    for (dev_t d : devices)
+        if (!ActiveSnapshot->Covered.count(d)) missing.push_back(d);
+    if (!missing.empty()) {
+        HolderScan fresh = FindHolders(missing);
+        for (dev_t d : missing) {
+            ActiveSnapshot->Covered.insert(d);
+            if (auto it = fresh.Holders.find(d); it != fresh.Holders.end())
+                ActiveSnapshot->Scan.Holders[d] = std::move(it->second);
+        }
+        ActiveSnapshot->Scan.PtyServers = std::move(fresh.PtyServers);
+    }
+    const HolderScan& kept = ActiveSnapshot->Scan;
+    HolderScan asked;
+    for (dev_t d : devices) {
+        if (auto it = kept.Holders.find(d); it != kept.Holders.end()) asked.Holders.insert(*it);
+        if (const auto index = PtyIndex(d))
+            if (auto it = kept.PtyServers.find(*index); it != kept.PtyServers.end())
+                asked.PtyServers.insert(*it);
+    }
+    return asked;
+}
+
+} // namespace
+
+bool CheckHolders(DeviceAccess& access, const HolderScan* scan, LeftoverFlag* leftover)
+{
+    if (leftover) *leftover = LeftoverFlag::Honour;
     access.Holders.clear();
+    access.FarEnd.clear();
     access.LockFile.clear();
     if (access.Device.empty()) {
         access.Exists = false;
@@ -300,15 +431,27 @@ bool CheckHolders(DeviceAccess& access, const HolderMap* holders)
     access.Exists = true;
     access.Resolved = RealPath(access.Device);
     if (access.Resolved.empty()) access.Resolved = access.Device;
-    if (!S_ISCHR(st.st_mode)) {
-        SetProblem(access, PortProblem::Failed, ENOTTY, access.Resolved + " is no serial device");
+    if (!S_ISCHR(st.st_mode) || !IsTerminalDevice(st.st_rdev)) {
+        SetProblem(access, PortProblem::NotSerial, ENOTTY);
         return false;
     }
-    if (holders) {
-        if (auto it = holders->find(st.st_rdev); it != holders->end()) access.Holders = it->second;
-    } else {
-        HolderMap own = FindHolders({st.st_rdev});
-        if (!own.empty()) access.Holders = own.begin()->second;
+    HolderScan own;
+    if (!scan) {
+        own = HoldersOf({st.st_rdev});
+        scan = &own;
+    }
+    if (auto it = scan->Holders.find(st.st_rdev); it != scan->Holders.end())
+        access.Holders = it->second;
+    if (const auto index = PtyIndex(st.st_rdev)) {
+        if (auto it = scan->PtyServers.find(*index); it != scan->PtyServers.end()) {
+            // The master's holder is the line's other end, even where it has the terminal
+            // itself open too.
+            access.FarEnd = it->second;
+            std::erase_if(access.Holders, [&](const PortHolder& h) {
+                return std::any_of(access.FarEnd.begin(), access.FarEnd.end(),
+                                   [&](const PortHolder& f) { return f.Pid == h.Pid; });
+            });
+        }
     }
     if (const auto claim = LiveLockClaim(access.Resolved)) {
         access.LockFile = claim->Path;
@@ -318,16 +461,24 @@ bool CheckHolders(DeviceAccess& access, const HolderMap* holders)
         SetProblem(access, PortProblem::Held);
         return false;
     }
+    if (leftover) *leftover = LeftoverFlag::PassOver;
     SetProblem(access, PortProblem::None);
     return true;
 }
 
-int OpenUnclaimed(DeviceAccess& access)
+int OpenUnclaimed(DeviceAccess& access, LeftoverFlag leftover)
 {
     const std::string& node = access.Resolved.empty() ? access.Device : access.Resolved;
     const int fd = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        SetProblemFromErrno(access, errno, "open " + node);
+        const int error = errno;
+        SetProblemFromErrno(access, error, "open " + node);
+        if (error == EBUSY && leftover == LeftoverFlag::PassOver)
+            // Nobody holds it, yet the flag stops us: only root passes a leftover flag.
+            SetProblem(access, PortProblem::Busy, error,
+                       "it is still marked exclusive by a program that ended without closing "
+                       "it; only root may open it until the program at its other end reopens "
+                       "it");
         return -1;
     }
     auto refuse = [&](PortProblem problem, int error, std::string detail) {
@@ -335,11 +486,16 @@ int OpenUnclaimed(DeviceAccess& access)
         SetProblem(access, problem, error, std::move(detail));
         return -1;
     };
-    if (!::isatty(fd)) return refuse(PortProblem::Failed, ENOTTY, node + " is no terminal");
+    if (!::isatty(fd)) return refuse(PortProblem::NotSerial, ENOTTY, {});
 #ifdef TIOCGEXCL
-    // Root passes another program's exclusive flag; we honour it instead, and leave it be.
+    // Root passes another program's exclusive flag; we honour it instead, and leave it be,
+    // unless nobody holds the device any more: no other process (CheckHolders) and none of
+    // our own descriptors, which are looked at only now, as they change while a batch opens.
     int exclusive = 0;
-    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive)
+    struct stat st;
+    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive &&
+        (leftover == LeftoverFlag::Honour ||
+         (::fstat(fd, &st) == 0 && OwnProcessHas(st.st_rdev, fd))))
         return refuse(PortProblem::Busy, EBUSY, "another program has it open exclusively");
 #endif
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
@@ -352,6 +508,33 @@ int OpenUnclaimed(DeviceAccess& access)
 
 namespace serial {
 
+HolderSnapshot::HolderSnapshot()
+{
+    std::lock_guard lock(posix::SnapshotLock);
+    if (posix::ActiveSnapshot) return; // an outer batch already keeps what is seen
+    Own = new posix::Snapshot;
+    posix::ActiveSnapshot = static_cast<posix::Snapshot*>(Own);
+}
+
+HolderSnapshot::~HolderSnapshot()
+{
+    if (!Own) return;
+    std::lock_guard lock(posix::SnapshotLock);
+    posix::ActiveSnapshot = nullptr;
+    delete static_cast<posix::Snapshot*>(Own);
+}
+
+void HolderSnapshot::Cover(const std::vector<std::string>& devices)
+{
+    std::vector<dev_t> nodes;
+    for (const std::string& device : devices) {
+        struct stat st;
+        if (!device.empty() && ::stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode))
+            nodes.push_back(st.st_rdev);
+    }
+    if (!nodes.empty()) posix::HoldersOf(nodes);
+}
+
 std::vector<DeviceAccess> CheckDevices(const std::vector<std::string>& devices)
 {
     // Who holds what is asked once, for every candidate that exists.
@@ -361,13 +544,16 @@ std::vector<DeviceAccess> CheckDevices(const std::vector<std::string>& devices)
         if (!device.empty() && ::stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode))
             nodes.push_back(st.st_rdev);
     }
-    const posix::HolderMap holders = posix::FindHolders(nodes);
+    const posix::HolderScan holders = posix::HoldersOf(nodes);
     std::vector<DeviceAccess> result(devices.size());
     for (std::size_t i = 0; i < devices.size(); ++i) {
         DeviceAccess& access = result[i];
         access.Device = devices[i];
-        if (!posix::CheckHolders(access, &holders)) continue;
-        const int fd = posix::OpenUnclaimed(access);
+        posix::LeftoverFlag leftover;
+        if (!posix::CheckHolders(access, &holders, &leftover)) continue;
+        // With nobody holding it, an exclusive flag still set is a killed program's leftover,
+        // which an open would pass.
+        const int fd = posix::OpenUnclaimed(access, leftover);
         if (fd >= 0) ::close(fd);
     }
     return result;

@@ -14,10 +14,27 @@
 
 namespace serial::posix {
 
-// The programs that have each of the given devices open, from one pass over /proc/*/fd. Our
-// own process is left out; so are processes whose descriptors we may not read.
+// What one pass over /proc/*/fd found: the programs that have each of the given devices open
+// (our own process left out), and the programs that hold the master of each pseudo-terminal,
+// by its number (n of /dev/pts/n; our own process included there). Processes whose descriptors we
+// may not read are left out.
 using HolderMap = std::map<dev_t, std::vector<PortHolder>>;
-HolderMap FindHolders(const std::vector<dev_t>& devices);
+struct HolderScan
+{
+    HolderMap Holders;
+    std::map<unsigned, std::vector<PortHolder>> PtyServers;
+};
+HolderScan FindHolders(const std::vector<dev_t>& devices);
+
+// How many passes over /proc this process has made: a batch of ports should cost one.
+std::size_t HolderScanCount();
+
+// The number n of /dev/pts/n for a pseudo-terminal's device number; nullopt for any other.
+std::optional<unsigned> PtyIndex(dev_t device);
+
+// Whether the character device is a terminal, judged without opening it: the kernel's own
+// record of the device's class where there is one, else its major number.
+bool IsTerminalDevice(dev_t device);
 
 // The name a person knows the process by: /proc/PID/comm, completed from the command line
 // where comm was cut short; "" when the process cannot be read.
@@ -34,8 +51,9 @@ std::vector<std::string> LockFolders();
 // /dev with '/' turned into '_' ("LCK..ttyUSB0", "LCK..pts_3"); outside /dev its last part.
 std::string LockFileName(const std::string& node);
 
-// The PID a lock file names (ASCII as HDB UUCP writes it, or a 4-byte binary number as old
-// programs did); nullopt when the file cannot be read or names nothing.
+// The PID a lock file names (ASCII as HDB UUCP writes it, with or without its line end, or a
+// 4-byte binary number as old programs did); nullopt when the file cannot be read or names
+// nothing.
 std::optional<long> ReadLockPid(const std::string& path);
 
 // A lock file for the node that names a living process other than ours.
@@ -74,15 +92,22 @@ void SetProblemFromErrno(DeviceAccess& access, int error, const std::string& wha
 std::string GroupName(gid_t gid);
 
 // Finds out what stands between access.Device and an open, short of opening it: whether it
-// exists and is a character device, who has it open (from holders, or a scan of its own when
-// null) and whether a live lock file claims it. Fills access and returns whether an open may
-// be tried.
-bool CheckHolders(DeviceAccess& access, const HolderMap* holders);
+// exists and is a terminal, who has it open (from scan, or from the batch's snapshot or a scan
+// of its own when null) and whether a live lock file claims it. The far end of a
+// pseudo-terminal (the holder of its master, which may also hold the terminal itself, as
+// socat does) is named in FarEnd and is no rival. Fills access and returns whether an open
+// may be tried; leftover then tells that no other process has it open, so that an exclusive
+// flag found on it is a killed program's leftover unless a descriptor of our own holds it.
+enum class LeftoverFlag { Honour, PassOver };
+bool CheckHolders(DeviceAccess& access, const HolderScan* scan, LeftoverFlag* leftover = nullptr);
 
 // Opens access.Resolved for reading and writing, never as our controlling terminal, and
-// refuses it (descriptor closed, access filled) when it is no terminal, when someone else has
-// marked it exclusive, or when another descriptor holds its flock. Takes no exclusive flag of
-// its own, so a probe that closes the descriptor leaves the device as it found it.
-int OpenUnclaimed(DeviceAccess& access);
+// refuses it (descriptor closed, access filled) when it is no terminal or another descriptor
+// holds its flock. An exclusive flag already set is honoured, unless the caller has found that
+// nobody holds the device (CheckHolders) and, when it opens for keeps, taken its lock: then
+// the flag is a leftover of a program that ended without closing (killed), judged as a stale
+// lock file is, and passed over. Takes no exclusive flag of its own, so a probe that closes
+// the descriptor leaves the device as it found it.
+int OpenUnclaimed(DeviceAccess& access, LeftoverFlag leftover = LeftoverFlag::Honour);
 
 } // namespace serial::posix

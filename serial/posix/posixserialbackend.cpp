@@ -120,8 +120,9 @@ bool PosixSerialBackend::Probe(const std::string& device)
 {
     DeviceAccess access;
     access.Device = device;
-    if (!posix::CheckHolders(access, nullptr)) return Refuse(access);
-    const int fd = posix::OpenUnclaimed(access);
+    posix::LeftoverFlag leftover;
+    if (!posix::CheckHolders(access, nullptr, &leftover)) return Refuse(access);
+    const int fd = posix::OpenUnclaimed(access, leftover);
     if (fd < 0) return Refuse(access);
     ::close(fd);
     return true;
@@ -129,15 +130,18 @@ bool PosixSerialBackend::Probe(const std::string& device)
 
 // Refuses a device that another program has open or claims by a lock file, writes our own
 // lock file, then opens the node without becoming its controlling terminal, holding its flock
-// and its exclusive flag so that later openers (that lock, or are not root) fail.
+// and its exclusive flag so that later openers (that lock, or are not root) fail. With nobody
+// holding the device and our lock taken, an exclusive flag already set was left by a program
+// that was killed: it is taken over (and cleared when we close).
 bool PosixSerialBackend::OpenDevice(const std::string& device)
 {
     CloseDevice();
     DeviceAccess access;
     access.Device = device;
-    if (!posix::CheckHolders(access, nullptr) || !Lock.Take(access.Resolved, access))
+    posix::LeftoverFlag leftover;
+    if (!posix::CheckHolders(access, nullptr, &leftover) || !Lock.Take(access.Resolved, access))
         return Refuse(access);
-    Device = posix::OpenUnclaimed(access);
+    Device = posix::OpenUnclaimed(access, leftover);
     if (Device < 0) {
         Lock.Release();
         return Refuse(access);

@@ -91,6 +91,11 @@ HANDLE Win32SerialBackend::OpenHandle(const std::string& device)
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
 }
 
+// Windows names no holders, so there is no look at the system's processes to keep.
+HolderSnapshot::HolderSnapshot() = default;
+HolderSnapshot::~HolderSnapshot() = default;
+void HolderSnapshot::Cover(const std::vector<std::string>&) {}
+
 std::vector<DeviceAccess> CheckDevices(const std::vector<std::string>& devices)
 {
     std::vector<DeviceAccess> result;

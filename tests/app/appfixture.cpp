@@ -140,6 +140,9 @@ void AppTest::OpenOnRawLine(unsigned com)
 {
     if (!Line) Line = std::make_unique<RawLine>(AliasFolder.path(), com);
     TForm1& form = Form();
+    // A window made before the line lists it once it looks again.
+    if (form.suiComboBox_PcPort->findText(QStringLiteral("COM%1").arg(com)) < 0)
+        form.RefreshPortList();
     const int item = form.suiComboBox_PcPort->findText(QStringLiteral("COM%1").arg(com));
     ASSERT_GE(item, 0);
     form.suiComboBox_PcPort->setCurrentIndex(item);

@@ -68,18 +68,21 @@ TEST_F(PortListTest, OffersOnlyFreePortsEachNamingItsDevice)
     EXPECT_FALSE(Items(list).contains("COM2")) << "held by another program";
     ASSERT_TRUE(Items(list).contains("COM3"));
 
-    const QString device3 = QString::fromStdString(serial::PortDevice(3));
+    // The test holds each line's master side: it is the far end, which the tip names.
+    const QString tip3 = "COM3: " + QString::fromStdString(serial::PortDevice(3)) +
+                         QStringLiteral("\nPseudo-terminal served by app_tests, PID %1")
+                             .arg(QCoreApplication::applicationPid());
     const int index3 = list->findText("COM3");
-    EXPECT_EQ(list->itemData(index3, Qt::ToolTipRole).toString(), "COM3: " + device3);
+    EXPECT_EQ(list->itemData(index3, Qt::ToolTipRole).toString(), tip3);
     list->setCurrentIndex(index3);
-    EXPECT_EQ(list->toolTip(), "COM3: " + device3);
+    EXPECT_EQ(list->toolTip(), tip3);
 
     // The program lets go: a refresh lists the port and keeps the user's choice.
     holder.Stop();
     form.RefreshPortList();
     EXPECT_TRUE(Items(list).contains("COM2"));
     EXPECT_EQ(list->currentText(), "COM3");
-    EXPECT_EQ(list->toolTip(), "COM3: " + device3);
+    EXPECT_EQ(list->toolTip(), tip3);
 
     // The port this window holds open stays listed.
     ClickOpen();

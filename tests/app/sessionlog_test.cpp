@@ -4,13 +4,18 @@
 #include "simulatedmodule.h" // before Qt, whose emit macro it would meet
 #include "appfixture.h"
 
+#include "app/sessionline.h"
 #include "app/sessionlog.h"
+#include "skin/suibutton.h"
+#include "skin/suiedit.h"
+#include "skin/suilistbox.h"
+#include "skin/suiscrollbar.h"
 #include "skin/suicombobox.h"
 #include "skin/suiform.h"
 #include "workbench/catalogue.h"
 
 #include <QAbstractItemModel>
-#include <QCompleter>
+#include <QClipboard>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -19,7 +24,10 @@
 #include <QTest>
 #include <QThread>
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
+#include <sys/mount.h>
 
 using namespace Workbench;
 
@@ -74,6 +82,11 @@ protected:
     void OpenOnRawLine()
     {
         Line = std::make_unique<RawLine>(AliasFolder.path(), 1);
+        // The window may have been made before the line: it lists COM1 once it looks again.
+        Form().RefreshPortList();
+        const int item = Form().suiComboBox_PcPort->findText(QStringLiteral("COM1"));
+        ASSERT_GE(item, 0);
+        Form().suiComboBox_PcPort->setCurrentIndex(item);
         ClickOpen();
         ASSERT_TRUE(Form().Port->IsOpen());
     }
@@ -81,7 +94,6 @@ protected:
     QString File(const char* name) const { return Files.filePath(QString::fromLatin1(name)); }
 
     QTemporaryDir Files;
-    std::unique_ptr<RawLine> Line;
 };
 
 TEST_F(SessionLogTest, CtrlLAndTheWindowMenuOpenItWithTheFocusOnTheCommandLine)
@@ -93,7 +105,7 @@ TEST_F(SessionLogTest, CtrlLAndTheWindowMenuOpenItWithTheFocusOnTheCommandLine)
     ASSERT_TRUE(Log().isVisible());
     EXPECT_EQ(Log().Frame->Caption(), "Session log");
     EXPECT_TRUE(Log().focusWidget() == Log().CommandLine ||
-                Log().focusWidget() == Log().CommandLine->lineEdit());
+                Log().focusWidget() == Log().CommandLine);
 
     Log().hide();
     QMenu* menu = form.suiForm1->TitleBar()->WindowMenu();
@@ -125,10 +137,10 @@ TEST_F(SessionLogTest, CatalogueAndTypedCommandsShowInBothViewsAndTheTranscriptM
     Line->Write("AT+GMR\r\r\nversion 1.0\r\nOK\r\n");
     ASSERT_TRUE(PumpUntil(log, [&] { return log.Record().LineCount() >= 4; }));
 
-    QTest::keyClicks(log.CommandLine->lineEdit(), QStringLiteral("AT+CWLAP"));
-    QTest::keyClick(log.CommandLine->lineEdit(), Qt::Key_Return);
+    QTest::keyClicks(log.CommandLine, QStringLiteral("AT+CWLAP"));
+    QTest::keyClick(log.CommandLine, Qt::Key_Return);
     ASSERT_EQ(Line->Read(10), "AT+CWLAP\r\n");
-    EXPECT_EQ(log.CommandLine->currentText(), "") << "the line empties once sent";
+    EXPECT_EQ(log.CommandLine->text(), "") << "the line empties once sent";
     Line->Write("+CWLAP:(3,\"esp-test\",-50)\r\nOK\r\n");
     ASSERT_TRUE(PumpUntil(log, [&] { return log.Record().LineCount() >= 7; }));
 
@@ -212,8 +224,8 @@ TEST_F(SessionLogTest, EnterSendsWithEachLineEndingAsUtf8)
         {TSessionLogForm::EndNone, "AT"}};
     for (const auto& [ending, bytes] : cases) {
         s.Log.SetLineEnding(ending);
-        s.Log.CommandLine->setEditText(QStringLiteral("AT"));
-        QTest::keyClick(s.Log.CommandLine->lineEdit(), Qt::Key_Enter);
+        s.Log.CommandLine->setText(QStringLiteral("AT"));
+        QTest::keyClick(s.Log.CommandLine, Qt::Key_Enter);
         ASSERT_FALSE(s.Written.isEmpty());
         EXPECT_EQ(s.Written.takeLast(), bytes);
     }
@@ -240,21 +252,21 @@ TEST_F(SessionLogTest, HistoryWalksBothWaysKeepsTheDraftAndSurvivesANewWindow)
             s.Log.SendLine(QString::fromLatin1(line));
     }
     StandaloneLog s;
-    QLineEdit* edit = s.Log.CommandLine->lineEdit();
+    QLineEdit* edit = s.Log.CommandLine;
     QTest::keyClicks(edit, QStringLiteral("draft"));
-    const QString draft = s.Log.CommandLine->currentText();
+    const QString draft = s.Log.CommandLine->text();
     QStringList seen;
     for (int i = 0; i < 4; ++i) {
         QTest::keyClick(edit, Qt::Key_Up);
-        seen << s.Log.CommandLine->currentText();
+        seen << s.Log.CommandLine->text();
     }
     EXPECT_EQ(seen, (QStringList{"AT+GMR", "AT", "AT+CWLAP", "AT+CWLAP"}))
         << "no consecutive duplicates; the oldest stays at the top";
     QTest::keyClick(edit, Qt::Key_Down);
-    EXPECT_EQ(s.Log.CommandLine->currentText(), "AT");
+    EXPECT_EQ(s.Log.CommandLine->text(), "AT");
     QTest::keyClick(edit, Qt::Key_Down);
     QTest::keyClick(edit, Qt::Key_Down);
-    EXPECT_EQ(s.Log.CommandLine->currentText(), draft);
+    EXPECT_EQ(s.Log.CommandLine->text(), draft);
 
     for (int i = 0; i < TSessionLogForm::HistoryLimit + 20; ++i)
         s.Log.SendLine(QStringLiteral("AT+CIPSTO=%1").arg(i));
@@ -263,21 +275,79 @@ TEST_F(SessionLogTest, HistoryWalksBothWaysKeepsTheDraftAndSurvivesANewWindow)
     EXPECT_EQ(kept.last(), QStringLiteral("AT+CIPSTO=%1").arg(TSessionLogForm::HistoryLimit + 19));
 }
 
-TEST_F(SessionLogTest, CommandLineCompletesTheCatalogue)
+// What is typed is what is sent: a completion is only offered until it is accepted, and
+// nothing but the user's keys changes the line.
+TEST_F(SessionLogTest, TheFreeLineSendsWhatItShowsAndCompletesOnlyWhenAsked)
 {
     StandaloneLog s;
-    TsuiComboBox* line = s.Log.CommandLine;
-    QStringList items;
-    for (int i = 0; i < line->count(); ++i)
-        items << line->itemText(i);
-    EXPECT_EQ(items, CommandCatalogue());
-    QCompleter* completer = line->completer();
-    ASSERT_NE(completer, nullptr);
-    completer->setCompletionPrefix(QStringLiteral("at+cwl"));
-    EXPECT_EQ(completer->completionCount(), 2); // AT+CWLAP, AT+CWLIF
-    EXPECT_EQ(completer->currentCompletion(), "AT+CWLAP");
-    QTest::keyClicks(line->lineEdit(), QStringLiteral("AT+CIPST"));
-    EXPECT_TRUE(line->currentText().startsWith("AT+CIPST")) << "typing is never lost";
+    s.Log.show();
+    QApplication::setActiveWindow(&s.Log);
+    TSessionLineEdit* line = s.Log.CommandLine;
+    line->setFocus();
+    auto typeAndEnter = [&](const char* typed) {
+        QTest::keyClicks(line, QString::fromLatin1(typed));
+        QTest::keyClick(line, Qt::Key_Return);
+        return s.Written.isEmpty() ? QByteArray() : s.Written.takeLast();
+    };
+    EXPECT_EQ(typeAndEnter("AT+"), "AT+\r\n") << "not AT+RST, which was only offered";
+    EXPECT_EQ(typeAndEnter("AT+CIPSTA"), "AT+CIPSTA\r\n");
+    EXPECT_EQ(typeAndEnter("at+gm"), "at+gm\r\n");
+
+    QTest::keyClicks(line, QStringLiteral("at+gm"));
+    EXPECT_EQ(line->Offer(), "R");
+    QTest::keyClick(line, Qt::Key_Tab);
+    EXPECT_EQ(line->text(), "AT+GMR") << "Tab takes the word as the catalogue spells it";
+    EXPECT_TRUE(line->hasFocus());
+    line->clear();
+    QTest::keyClicks(line, QStringLiteral("AT+CWL"));
+    EXPECT_EQ(line->Offer(), "AP");
+    QTest::keyClick(line, Qt::Key_Right);
+    EXPECT_EQ(typeAndEnter(""), "AT+CWLAP\r\n") << "Right at the end takes it too";
+
+    // Escape withdraws the offer, then empties the line.
+    QTest::keyClicks(line, QStringLiteral("AT+CWJ"));
+    QTest::keyClick(line, Qt::Key_Escape);
+    EXPECT_EQ(line->Offer(), "");
+    EXPECT_EQ(line->text(), "AT+CWJ");
+    QTest::keyClick(line, Qt::Key_Escape);
+    EXPECT_EQ(line->text(), "");
+
+    // Focus goes away and back (Tab with no offer moves it on; a click on a button takes
+    // it): the line keeps its text and sends it as it is.
+    QTest::keyClicks(line, QStringLiteral("AT+CWMODE?"));
+    QTest::keyClick(line, Qt::Key_Tab);
+    EXPECT_FALSE(line->hasFocus());
+    QTest::mouseClick(s.Log.ClearButton, Qt::LeftButton);
+    line->setFocus();
+    EXPECT_EQ(line->text(), "AT+CWMODE?");
+    EXPECT_EQ(typeAndEnter(""), "AT+CWMODE?\r\n");
+    line->setFocus(Qt::TabFocusReason);
+    QTest::mouseClick(s.Log.SaveTextButton->parentWidget(), Qt::LeftButton);
+    EXPECT_EQ(line->text(), "") << "an empty line stays empty";
+    EXPECT_EQ(typeAndEnter("AT"), "AT\r\n");
+}
+
+TEST_F(SessionLogTest, APasswordStaysInTheSessionsHistoryButNeverReachesTheFile)
+{
+    EXPECT_TRUE(CarriesPassword(QStringLiteral("AT+CWJAP=\"net\",\"secret\"")));
+    EXPECT_TRUE(CarriesPassword(QStringLiteral("at+cwjap_def=\"a,\\\"b\",\"pw\"")));
+    EXPECT_TRUE(CarriesPassword(QStringLiteral("AT+CWSAP_CUR=\"ap\",\"12345678\",5,3")));
+    EXPECT_FALSE(CarriesPassword(QStringLiteral("AT+CWJAP=\"open-net\",\"\"")));
+    EXPECT_FALSE(CarriesPassword(QStringLiteral("AT+CWJAP?")));
+    EXPECT_FALSE(CarriesPassword(QStringLiteral("AT+CWLAP")));
+
+    // A file an earlier version wrote loses its password at the next line sent.
+    QSettings().setValue("sessionlog/history", QStringList{"AT+CWSAP=\"old\",\"oldpw\",1,3"});
+    StandaloneLog s;
+    s.Log.SendLine(QStringLiteral("AT+GMR"));
+    s.Log.SendLine(QStringLiteral("AT+CWJAP=\"net\",\"secret\""));
+    s.Log.SendLine(QStringLiteral("AT+CIFSR"));
+    EXPECT_EQ(QSettings().value("sessionlog/history").toStringList(),
+              (QStringList{"AT+GMR", "AT+CIFSR"}));
+    QTest::keyClick(s.Log.CommandLine, Qt::Key_Up);
+    QTest::keyClick(s.Log.CommandLine, Qt::Key_Up);
+    EXPECT_EQ(s.Log.CommandLine->text(), "AT+CWJAP=\"net\",\"secret\"")
+        << "the session still recalls it";
 }
 
 TEST_F(SessionLogTest, EscapeWaitsForAQuietSecondInOurSendingAndHoldsWritesAfter)
@@ -436,6 +506,142 @@ TEST_F(SessionLogTest, ViewFollowsUnlessScrolledUpAndMarksDroppedLines)
     EXPECT_TRUE(s.Log.VisibleRows().last().endsWith(QString::fromUtf8("line 60\\r\\n")));
 }
 
+// What arrived shows visibly and in the order it came: an override cannot turn the row
+// around, and "+++" with the AT sent a second later are two rows with their own times.
+TEST_F(SessionLogTest, TheViewShowsReorderingCharactersEscapedAndSplitsRowsAtAPause)
+{
+    StandaloneLog s;
+    s.Log.show();
+    s.Receive("\xe2\x80\xaeRTL \xc2\x85\r\n");
+    // As the port's tap reports what went out.
+    s.Log.Feed().Append(SessionDirection::Sent, "+++", 3);
+    s.Now += 1000;
+    s.Log.Feed().Append(SessionDirection::Sent, "AT\r\n", 4);
+    QCoreApplication::sendPostedEvents(&s.Log);
+    const QStringList rows = s.Log.VisibleRows();
+    ASSERT_EQ(rows.size(), 3) << rows.join('|').toStdString();
+    EXPECT_TRUE(rows[0].endsWith(QStringLiteral("< \\xE2\\x80\\xAERTL \\xC2\\x85\\r\\n")))
+        << rows[0].toStdString();
+    EXPECT_TRUE(rows[1].endsWith(QStringLiteral(" > +++")));
+    EXPECT_TRUE(rows[2].endsWith(QStringLiteral(" > AT\\r\\n")));
+    EXPECT_NE(rows[1].left(12), rows[2].left(12)) << "each row shows its own time";
+}
+
+TEST_F(SessionLogTest, RowsAreSelectedCopiedAsShownOrAsTranscriptAndFound)
+{
+    StandaloneLog s;
+    TSessionLogForm& log = s.Log;
+    log.show();
+    s.Receive("line 0\r\nline 1\r\n");
+    log.AddMark(QStringLiteral("closed"));
+    s.Receive("line 3\r\nline 4\r\n");
+    ASSERT_EQ(log.RowCount(), 5);
+    QWidget* rows = log.ViewList->viewport();
+    auto click = [&](int row, Qt::KeyboardModifiers modifiers) {
+        QTest::mouseClick(rows, Qt::LeftButton, modifiers, log.ViewList->ItemRect(row).center());
+    };
+    click(1, Qt::NoModifier);
+    click(4, Qt::ShiftModifier);
+    click(3, Qt::ControlModifier);
+    EXPECT_EQ(log.SelectedRowCount(), 3);
+    EXPECT_TRUE(log.ViewList->selectionModel()->isRowSelected(2)) << "drawn selected";
+    EXPECT_FALSE(log.ViewList->selectionModel()->isRowSelected(3));
+    const QStringList shown = log.VisibleRows();
+    EXPECT_EQ(log.SelectedText(false), shown[1] + "\n" + shown[2] + "\n" + shown[4] + "\n");
+    const QString transcript = log.SelectedText(true);
+    EXPECT_EQ(transcript.count('\n'), 3);
+    EXPECT_TRUE(transcript.startsWith(QString::fromLatin1(
+        TranscriptLine(SessionDirection::Received, log.Record().Line(1).Time.WallMs, "line 1\r\n"))));
+    EXPECT_TRUE(transcript.contains(QRegularExpression(QStringLiteral("\n# \\S+ closed\n"))));
+
+    QTest::keyClick(log.ViewList, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(log.SelectedRowCount(), 5);
+    QTest::keyClick(log.ViewList, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), shown.join('\n') + "\n");
+    QTest::keyClick(log.ViewList, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().count("\n# "), 1) << "as the transcript's lines";
+
+    // Ctrl+F, then Enter, F3 and Shift+F3 walk the rows holding the text from the row
+    // clicked, round the ends.
+    click(0, Qt::NoModifier);
+    QApplication::setActiveWindow(&log);
+    QTest::keyClick(&log, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(log.FindLine->isVisible());
+    ASSERT_TRUE(log.FindLine->hasFocus());
+    QTest::keyClicks(log.FindLine, QStringLiteral("LINE"));
+    QTest::keyClick(log.FindLine, Qt::Key_Return);
+    auto selected = [&] { return log.SelectedText(false); };
+    EXPECT_TRUE(selected().endsWith("line 1\\r\\n\n")) << selected().toStdString();
+    QTest::keyClick(&log, Qt::Key_F3);
+    EXPECT_TRUE(selected().endsWith("line 3\\r\\n\n")) << "the mark row holds no match";
+    QTest::keyClick(&log, Qt::Key_F3);
+    QTest::keyClick(&log, Qt::Key_F3);
+    EXPECT_TRUE(selected().endsWith("line 0\\r\\n\n")) << "round the end";
+    QTest::keyClick(&log, Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_TRUE(selected().endsWith("line 4\\r\\n\n")) << "and back";
+    log.SetView(TSessionLogForm::HexView);
+    log.FindLine->setText(QStringLiteral("0d 0a 6c"));
+    EXPECT_TRUE(log.FindNext(true));
+    EXPECT_TRUE(selected().contains(QStringLiteral("20 30 0D 0A  6C 69"))) << selected().toStdString();
+    log.FindLine->setText(QStringLiteral("ERROR"));
+    EXPECT_FALSE(log.FindNext(true));
+    EXPECT_EQ(log.StatusText(), "Not found: ERROR");
+    QTest::keyClick(log.FindLine, Qt::Key_Escape);
+    EXPECT_FALSE(log.FindLine->isVisible());
+}
+
+TEST_F(SessionLogTest, LongRowsScrollSideways)
+{
+    StandaloneLog s;
+    TSessionLogForm& log = s.Log;
+    log.show();
+    const QByteArray wide = "+IPD,0,200:" + QByteArray(200, 'w') + "END";
+    s.Receive(wide);
+    const QString full = log.VisibleRows().last();
+    ASSERT_TRUE(full.endsWith("END"));
+    ASSERT_TRUE(log.ViewColumnBar->isEnabled()) << "the row is wider than the view";
+    EXPECT_EQ(log.ViewList->Items().last(), full);
+    QTest::keyClick(log.ViewList, Qt::Key_Right);
+    log.ScrollColumns(9);
+    EXPECT_EQ(log.FirstColumn(), 10);
+    EXPECT_EQ(log.ViewList->Items().last(), full.mid(10));
+    log.ScrollColumns(100000);
+    EXPECT_TRUE(log.ViewList->Items().last().endsWith("END"));
+    EXPECT_EQ(log.FirstColumn(), log.ViewColumnBar->Max()) << "no further than the end shows";
+    QWheelEvent back({10, 10}, log.ViewList->viewport()->mapToGlobal(QPoint(10, 10)), {},
+                     {120, 0}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(log.ViewList->viewport(), &back);
+    EXPECT_LT(log.FirstColumn(), log.ViewColumnBar->Max()) << "a sideways turn of the wheel";
+}
+
+TEST_F(SessionLogTest, TheWindowCannotShrinkBelowASizeWhereNothingOverlaps)
+{
+    StandaloneLog s;
+    TSessionLogForm& log = s.Log;
+    log.show();
+    log.resize(150, 80);
+    QCoreApplication::processEvents();
+    EXPECT_GE(log.width(), TSessionLogForm::MinimumWidth);
+    EXPECT_GE(log.height(), TSessionLogForm::MinimumHeight);
+    log.resize(TSessionLogForm::MinimumWidth, TSessionLogForm::MinimumHeight);
+    QCoreApplication::processEvents();
+    const QList<QWidget*> controls{log.ViewTabs,      log.ViewList,       log.ViewBar,
+                                   log.ViewColumnBar, log.CommandLine,    log.LineEndingBox,
+                                   log.SaveTextButton, log.SaveRawButton, log.ClearButton,
+                                   log.LogButton,     log.StatusLabel};
+    const QRect client = log.Frame->rect();
+    for (QWidget* a : controls) {
+        EXPECT_TRUE(client.contains(a->geometry())) << a->metaObject()->className();
+        EXPECT_GE(a->width(), 16) << a->metaObject()->className();
+        for (QWidget* b : controls) {
+            if (a == b) continue;
+            EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+                << a->metaObject()->className() << " and " << b->metaObject()->className();
+        }
+    }
+    EXPECT_GE(log.ViewList->height(), log.ViewList->ItemHeight() * 3) << "rows still show";
+}
+
 TEST_F(SessionLogTest, FollowsTheMainWindowsLook)
 {
     TForm1& form = Form();
@@ -469,8 +675,8 @@ TEST_F(SessionLogTest, ModuleExchangeFromCatalogueAndFreeLine)
     ASSERT_TRUE(PumpUntil(log, [&] { return received() > 0; }));
     ASSERT_TRUE(WaitForQuietLine());
     Tick(25);
-    QTest::keyClicks(log.CommandLine->lineEdit(), QStringLiteral("AT+CWLAP"));
-    QTest::keyClick(log.CommandLine->lineEdit(), Qt::Key_Return);
+    QTest::keyClicks(log.CommandLine, QStringLiteral("AT+CWLAP"));
+    QTest::keyClick(log.CommandLine, Qt::Key_Return);
     // The module scans for a second and a half before it lists the access points.
     auto listed = [&] {
         for (std::size_t i = 0; i < log.Record().LineCount(); ++i)
@@ -506,7 +712,6 @@ namespace {
 // in the transcript, in order with the bytes around them.
 TEST_F(SessionLogTest, ThePortsLifeLeavesMarksInTheViewAndTheTranscript)
 {
-    std::unique_ptr<RawLine>& Line = AppTest::Line; // the line the window's scan lists
     Line = std::make_unique<RawLine>(AliasFolder.path(), 201);
     TForm1& form = Form();
     ASSERT_TRUE(Log().StartTranscript(File("life.log")));
@@ -557,6 +762,81 @@ TEST_F(SessionLogTest, ThePortsLifeLeavesMarksInTheViewAndTheTranscript)
     Log().SetView(TSessionLogForm::HexView);
     EXPECT_TRUE(Log().VisibleRows().join('\n').contains(" # opened " + port))
         << "marks show as they are in the hex view too";
+}
+
+} // namespace
+
+namespace {
+
+// A file system of 1 MB of its own, for the disk that fills up; mounting needs the right to
+// (root, as in CI), so without it the test says why and skips.
+struct SmallFileSystem
+{
+    QTemporaryDir Folder;
+    QString Error;
+    bool Mounted = false;
+    SmallFileSystem()
+    {
+        Mounted = ::mount("tmpfs", QFile::encodeName(Folder.path()).constData(), "tmpfs", 0,
+                          "size=1m") == 0;
+        if (!Mounted) Error = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~SmallFileSystem()
+    {
+        if (Mounted) ::umount2(QFile::encodeName(Folder.path()).constData(), MNT_DETACH);
+    }
+    QString Path(const char* name) const { return Folder.filePath(QString::fromLatin1(name)); }
+};
+
+TEST_F(SessionLogTest, AFullDiskIsToldOnceKeepsWholeLinesAndTheTranscriptCarriesOn)
+{
+    SmallFileSystem disk;
+    if (!disk.Mounted) GTEST_SKIP() << "cannot mount a 1 MB tmpfs: " << disk.Error.toStdString();
+    QFile filler(disk.Path("filler"));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(64 * 1024, 'x')) > 0 && filler.flush()) {
+    }
+    filler.close();
+    filler.resize(filler.size() - 200 * 1024); // room for about 200 KiB
+
+    TForm1& form = Form();
+    TSessionLogForm& log = Log();
+    ASSERT_TRUE(log.StartTranscript(disk.Path("t.log")));
+    auto receive = [&](int from, int to) {
+        QByteArray bytes;
+        for (int i = from; i < to; ++i)
+            bytes += "+IPD,0,24:line " + QByteArray::number(i).rightJustified(8, '0') + "\r\n";
+        log.Feed().Append(SessionDirection::Received, bytes.constData(), std::size_t(bytes.size()));
+        QCoreApplication::sendPostedEvents(&log);
+    };
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 8000; i += 1000)
+        receive(i, i + 1000); // about 380 KiB of lines
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(QString::fromStdString(told).count(QStringLiteral("cannot be written")), 1) << told;
+    EXPECT_NE(told.find("No space left on device"), std::string::npos) << told;
+    EXPECT_TRUE(log.StatusText().contains(QStringLiteral("cannot be written")));
+    EXPECT_TRUE(form.suiComboBox_PcPort->toolTip().contains(log.TranscriptProblem()))
+        << "the main window tells it by the port list's tooltip";
+    const QByteArray partial = ReadFile(disk.Path("t.log"));
+    ASSERT_FALSE(partial.isEmpty());
+    EXPECT_TRUE(partial.endsWith('\n')) << "the file ends with a whole line";
+    EXPECT_TRUE(log.TranscriptOn());
+
+    // Space is freed: the retry writes what waited without more traffic.
+    ASSERT_TRUE(log.TranscriptRetryTimer().isActive());
+    ASSERT_TRUE(QFile::remove(disk.Path("filler")));
+    ASSERT_TRUE(RunEventsUntil([&] { return log.TranscriptProblem().isEmpty(); }));
+    EXPECT_FALSE(log.TranscriptRetryTimer().isActive());
+    EXPECT_FALSE(form.suiComboBox_PcPort->toolTip().contains(QStringLiteral("cannot be written")));
+    receive(8000, 8001);
+    log.StopTranscript();
+    const QList<QByteArray> lines = ReadFile(disk.Path("t.log")).trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 8001) << "every line once";
+    for (int i : {0, 4000, 8000})
+        EXPECT_TRUE(lines[i].endsWith("line " + QByteArray::number(i).rightJustified(8, '0') +
+                                      "\\r\\n"))
+            << lines[i].toStdString();
 }
 
 } // namespace

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
 namespace clitest {
 
 struct RunResult
@@ -76,8 +78,10 @@ protected:
     void Alias(unsigned com, const std::string& device);
     // Runs esp8266at with the arguments; killed after killAfterMs.
     RunResult Run(const QStringList& arguments, int killAfterMs = 60'000);
-    // Holds a device open and locked, as another program would.
-    int Hold(const std::string& device);
+    // Holds a device open and locked, as another program would: a child process named
+    // "cli-holder" (the test program itself serves the simulated modules' lines, which makes
+    // it their far end, no rival). Returns the child's PID.
+    pid_t Hold(const std::string& device);
 
     // A module that joins and connects quickly, so that tests do not wait for nothing.
     static esp8266sim::ModuleOptions Fast();
@@ -86,7 +90,7 @@ protected:
 
     std::string AliasFolder;
     std::vector<std::unique_ptr<esp8266sim::SimulatedModule>> Modules;
-    std::vector<int> Held;
+    std::vector<pid_t> Held;
 };
 
 } // namespace clitest

@@ -92,7 +92,7 @@ TEST_F(Usage, PortsListsEachPortWithWhetherItCanBeOpened)
 {
     auto& free = StartModule(1);
     auto& held = StartModule(2);
-    Hold(held.slavePath());
+    const pid_t holder = Hold(held.slavePath());
     const RunResult plain = Run({"ports"});
     EXPECT_EQ(plain.exitStatus, 0);
     EXPECT_NE(plain.out.find("COM1  " + free.slavePath()), std::string::npos) << plain.out;
@@ -110,7 +110,7 @@ TEST_F(Usage, PortsListsEachPortWithWhetherItCanBeOpened)
     EXPECT_FALSE(byPort["COM2"]["openable"].toBool());
     EXPECT_EQ(byPort["COM2"]["problem"].toString(), "held");
     EXPECT_TRUE(byPort["COM2"]["reason"].toString().startsWith("held by another program"));
-    EXPECT_EQ(byPort["COM2"]["holders"][0]["pid"].toInteger(), ::getpid());
+    EXPECT_EQ(byPort["COM2"]["holders"][0]["pid"].toInteger(), holder);
 
     // "all" is the ports that can be opened: the held one is left out.
     const RunResult all = Run({"send", "-p", "all", "--json", "AT"});

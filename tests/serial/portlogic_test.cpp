@@ -1,5 +1,6 @@
 // The shared port logic over a recording back end: what reaches the driver, in which calls.
 
+#include <cstdlib>
 #include "serial/bufferedserialport.h"
 
 #include <gtest/gtest.h>
@@ -107,6 +108,9 @@ private:
 
 struct PortOnFake
 {
+    // The fake back end opens nothing, so COMn may stand for the default table's names.
+    PortOnFake() { ::setenv("ESP8266WIFI_ALIASES_ONLY", "0", 1); }
+    ~PortOnFake() { ::setenv("ESP8266WIFI_ALIASES_ONLY", "1", 1); }
     std::shared_ptr<Journal> J = std::make_shared<Journal>();
     BufferedSerialPort Port{std::make_unique<FakeBackend>(J)};
 };

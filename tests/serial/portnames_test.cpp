@@ -23,7 +23,10 @@ protected:
         Save("ESP8266WIFI_PORTS");
         Save("XDG_CONFIG_HOME");
         Save("HOME");
+        Save("ESP8266WIFI_ALIASES_ONLY");
         ::setenv("ESP8266WIFI_PORTS", Folder.c_str(), 1);
+        // Names only: no device is opened here, so the table may be looked at.
+        ::setenv("ESP8266WIFI_ALIASES_ONLY", "0", 1);
     }
     void TearDown() override
     {
@@ -79,6 +82,11 @@ TEST_F(PortNames, AliasesOverrideTheTableAndReachBeyondIt)
     EXPECT_EQ(DeviceName(11), "/dev/ttyS10");
     EXPECT_EQ(DeviceName(12), "/dev/ttyS11");
     EXPECT_EQ(DeviceName(201), "");
+    // As in the suite: only the aliases stand for ports.
+    ::setenv("ESP8266WIFI_ALIASES_ONLY", "1", 1);
+    EXPECT_EQ(DeviceName(3), "/dev/pts/7");
+    EXPECT_EQ(DeviceName(11), "");
+    EXPECT_EQ(DeviceName(33), "");
 }
 
 TEST_F(PortNames, AnOversizedAliasFileIsNotReadWhole)

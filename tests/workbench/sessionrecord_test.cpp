@@ -77,6 +77,29 @@ TEST(TextViewTest, ControlBytesShowEscapedAndBadUtf8AsReplacement)
     EXPECT_EQ(SessionClockText(T0, Utc), QStringLiteral("20:37:14.005"));
 }
 
+TEST(TextViewTest, InvisibleAndReorderingCharactersShowAsTheirBytes)
+{
+    // A right-to-left override would make "RTL" read "LTR"; NEL would show as a box.
+    EXPECT_EQ(SessionTextOf("\xe2\x80\xaeRTL"), QStringLiteral("\\xE2\\x80\\xAERTL"));
+    EXPECT_EQ(SessionTextOf("a\xc2\x85" "b"), QStringLiteral("a\\xC2\\x85b"));
+    const std::pair<const char*, const char*> hidden[] = {
+        {"\xe2\x80\x8b", "\\xE2\\x80\\x8B"},             // zero width space
+        {"\xe2\x80\x8f", "\\xE2\\x80\\x8F"},             // right-to-left mark
+        {"\xe2\x80\xaa", "\\xE2\\x80\\xAA"},             // left-to-right embedding
+        {"\xe2\x81\xa6", "\\xE2\\x81\\xA6"},             // left-to-right isolate
+        {"\xe2\x81\xa9", "\\xE2\\x81\\xA9"},             // pop directional isolate
+        {"\xe2\x80\xa8", "\\xE2\\x80\\xA8"},             // line separator
+        {"\xef\xbb\xbf", "\\xEF\\xBB\\xBF"},             // byte order mark
+        {"\xef\xb7\x90", "\\xEF\\xB7\\x90"},             // noncharacter U+FDD0
+        {"\xf4\x8f\xbf\xbf", "\\xF4\\x8F\\xBF\\xBF"},    // noncharacter U+10FFFF
+        {"\xf3\xa0\x80\x81", "\\xF3\\xA0\\x80\\x81"}};   // language tag
+    for (const auto& [bytes, shown] : hidden)
+        EXPECT_EQ(SessionTextOf(bytes), QString::fromLatin1(shown)) << shown;
+    // Visible text of any script stays as it is, also outside the basic plane.
+    EXPECT_EQ(SessionTextOf("\xd7\xa9\xd7\x9c \xf0\x9f\x98\x80 \xc2\xa0"),
+              QString::fromUtf8("של 😀 \u00a0"));
+}
+
 TEST(SessionRecordTest, LinesEndAfterLfAndWhereTheDirectionTurns)
 {
     SessionRecord record;
@@ -145,6 +168,42 @@ TEST(SessionRecordTest, APauseAndAMarkStartRowsOfTheirOwnInBothViews)
     // one line whatever it holds.
     EXPECT_EQ(TranscriptOf({Chunk(SessionDirection::Mark, "lost (I/O error\nend)", T0)}, Utc),
               QByteArray("# 2026-12-09T20:37:14.005+00:00 lost (I/O error\\nend)\n"));
+}
+
+TEST(SessionRecordTest, FindGoesRoundBothWaysInTheTextAsShownAndInBytesAcrossHexRows)
+{
+    SessionRecord record;
+    record.Append(Out("AT+CWLAP\r\n"));
+    record.Append(In("+CWLAP:(3,\"Caf\xc3\xa9\",-50)\r\n"));
+    record.Append(In("OK\r\n"));
+    record.Append(Out("AT+CIFSR\r\n"));
+    record.Append(In(QByteArray(18, '.') + "\r\n+IPD\r\n"));
+    const std::size_t none = SessionRecord::NoRow;
+    EXPECT_EQ(record.FindLine(QStringLiteral("at+c"), none, true), 0u) << "ignoring case";
+    EXPECT_EQ(record.FindLine(QStringLiteral("AT+C"), 0, true), 3u);
+    EXPECT_EQ(record.FindLine(QStringLiteral("AT+C"), 3, true), 0u) << "round from the end";
+    EXPECT_EQ(record.FindLine(QStringLiteral("AT+C"), 0, false), 3u) << "and backward";
+    EXPECT_EQ(record.FindLine(QStringLiteral("AT+C"), none, false), 3u);
+    EXPECT_EQ(record.FindLine(QString::fromUtf8("café"), none, true), 1u);
+    EXPECT_EQ(record.FindLine(QStringLiteral("OK\\r\\n"), none, true), 2u) << "the escapes as shown";
+    EXPECT_EQ(record.FindLine(QStringLiteral("ERROR"), none, true), none);
+
+    EXPECT_EQ(HexQueryBytes(QStringLiteral("0d 0A")), QByteArray("\r\n"));
+    EXPECT_EQ(HexQueryBytes(QStringLiteral("0d0a")), QByteArray("\r\n"));
+    EXPECT_EQ(HexQueryBytes(QStringLiteral("+IPD")), QByteArray("+IPD"));
+    // Received: 24 bytes of +CWLAP, 4 of OK, 18 dots; "\r\n" ends the row at 47, "+IPD" starts
+    // the next.
+    const std::size_t cr = record.FindHexRow(QByteArray(".\r\n+"), none, true);
+    ASSERT_NE(cr, none);
+    EXPECT_EQ(record.HexRow(cr).Direction, SessionDirection::Received);
+    EXPECT_TRUE(record.HexRow(cr).Bytes.endsWith("\r\n")) << "the row where the match starts";
+    EXPECT_TRUE(record.HexRow(cr + 1).Bytes.startsWith("+IPD"));
+    EXPECT_EQ(record.FindHexRow(HexQueryBytes(QStringLiteral("41 54 2B")), none, true), 0u);
+    const std::size_t second = record.FindHexRow("AT+", 0, true);
+    EXPECT_EQ(record.HexRow(second).Bytes, QByteArray("AT+CIF")) << "sent offsets 10 to 15";
+    EXPECT_EQ(record.FindHexRow("AT+", second, true), 0u);
+    EXPECT_EQ(record.FindHexRow("AT+", 0, false), second);
+    EXPECT_EQ(record.FindHexRow("nothing", none, true), none);
 }
 
 TEST(SessionRecordTest, HexRowsHoldSixteenBytesOfOneDirectionAtAlignedOffsets)

@@ -140,6 +140,9 @@ TEST_F(PortAccessTest, LockFilesOfLivingProgramsHoldThePortAndStaleOnesDoNot)
     const std::int32_t one = 1;
     WriteFile(lock, std::string(reinterpret_cast<const char*>(&one), 4));
     EXPECT_EQ(serial::InspectPort(n).Problem, PortProblem::Held);
+    // Four ASCII digits without a line end are a PID in text, not a binary number.
+    WriteFile(lock, "4242");
+    EXPECT_EQ(serial::posix::ReadLockPid(lock), 4242);
 
     // A program that died holding the port (a crash) leaves a stale lock: a probe ignores it
     // and leaves it there; the open replaces it with ours.
@@ -237,6 +240,104 @@ TEST_F(PortAccessTest, AProbeLeavesAnotherProgramsExclusiveFlagSet)
     EXPECT_EQ(exclusive, 0);
     ::close(look);
 #endif
+}
+
+TEST_F(PortAccessTest, AKilledProgramsExclusiveFlagIsALeftoverOnceNobodyHoldsTheDevice)
+{
+    const unsigned n = Rig.AddPeer();
+    const std::string node = Rig.Node(n);
+    // A program marks the line exclusive and is killed: the far end (the rig) keeps the
+    // pseudo-terminal, and with it the flag.
+    {
+        HoldingChild killed(node, "killed-holder");
+        ASSERT_TRUE(killed.Holding);
+        const int fd = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_EQ(::ioctl(fd, TIOCEXCL), 0);
+        ::close(fd);
+        // While that program lives it holds the port.
+        EXPECT_EQ(serial::InspectPort(n).Problem, PortProblem::Held);
+    }
+    if (::geteuid() != 0) {
+        // Only root gets past the flag; the reason says what is going on.
+        NullPort port;
+        EXPECT_FALSE(port.Open(n, 115200, 0));
+        EXPECT_NE(port.LastError().Message.find("ended without closing"), std::string::npos)
+            << port.LastError().Message;
+        return;
+    }
+    EXPECT_TRUE(SerialPort::ProbePort(n));
+    EXPECT_TRUE(serial::InspectPort(n).Openable);
+    NullPort port;
+    ASSERT_TRUE(port.Open(n, 115200, 0)) << port.LastError().Message;
+    port.Close();
+    const int look = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int exclusive = 1;
+    ASSERT_EQ(::ioctl(look, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0) << "closing clears the flag it took over";
+    ::close(look);
+}
+
+TEST_F(PortAccessTest, TheFarEndIsNamedAndOnlyOtherHoldersAreRivals)
+{
+    const unsigned n = Rig.AddPeer();
+    // The rig holds the master: this test program is the line's other end.
+    serial::PortCandidate c = serial::InspectPort(n);
+    EXPECT_TRUE(c.Openable);
+    ASSERT_EQ(c.FarEnd.size(), 1u);
+    EXPECT_EQ(c.FarEnd[0].Pid, ::getpid());
+    EXPECT_NE(serial::PortToolTip(c).find("\nPseudo-terminal served by "), std::string::npos);
+    // A process that has the terminal open without its master is a rival, as before.
+    HoldingChild rival(Rig.Node(n));
+    ASSERT_TRUE(rival.Holding);
+    c = serial::InspectPort(n);
+    EXPECT_EQ(c.Problem, PortProblem::Held);
+    ASSERT_EQ(c.Holders.size(), 1u);
+    EXPECT_EQ(c.Holders[0].Pid, rival.Pid);
+}
+
+TEST_F(PortAccessTest, OneLookAtTheProcessesServesABatchOfOpens)
+{
+    const unsigned a = Rig.AddPeer(), b = Rig.AddPeer(), held = Rig.AddPeer();
+    HoldingChild rival(Rig.Node(held));
+    ASSERT_TRUE(rival.Holding);
+    NullPort ports[3];
+    {
+        serial::HolderSnapshot batch;
+        batch.Cover({Rig.Node(a), Rig.Node(b), Rig.Node(held)});
+        const std::size_t scans = serial::posix::HolderScanCount();
+        EXPECT_TRUE(ports[0].Open(a, 115200, 0));
+        EXPECT_TRUE(ports[1].Open(b, 115200, 0));
+        EXPECT_FALSE(ports[2].Open(held, 115200, 0)) << "the batch still sees the holder";
+        EXPECT_EQ(serial::posix::HolderScanCount(), scans);
+    }
+    for (NullPort& port : ports)
+        port.Close();
+    const std::size_t scans = serial::posix::HolderScanCount();
+    EXPECT_TRUE(ports[0].Open(a, 115200, 0));
+    EXPECT_EQ(serial::posix::HolderScanCount(), scans + 1) << "outside a batch each open looks";
+}
+
+TEST(PortAccess, NodeThatIsNoTerminalIsNotASerialDevice)
+{
+    serial::PortCandidate c = serial::InspectDevice("/dev/null");
+    EXPECT_EQ(c.Problem, PortProblem::NotSerial);
+    EXPECT_TRUE(c.Holders.empty());
+    EXPECT_EQ(c.Reason, "not a serial device: /dev/null is no terminal");
+}
+
+TEST(PortAccess, EveryPortMeansHardwareOrAnAlias)
+{
+    serial::PortCandidate legacy; // a PC's ttyS node with no UART: it opens, nothing behind
+    legacy.Openable = true;
+    EXPECT_FALSE(serial::TakenForEveryPort(legacy));
+    serial::PortCandidate adapter = legacy;
+    adapter.Hardware = true;
+    EXPECT_TRUE(serial::TakenForEveryPort(adapter));
+    serial::PortCandidate alias = legacy;
+    alias.ByAlias = true;
+    EXPECT_TRUE(serial::TakenForEveryPort(alias));
+    alias.Openable = false;
+    EXPECT_FALSE(serial::TakenForEveryPort(alias));
 }
 
 TEST_F(PortAccessTest, PermissionDeniedNamesTheGroupToJoin)
