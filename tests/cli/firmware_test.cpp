@@ -57,8 +57,10 @@ public:
     // Writes what the line takes within 50 ms; never blocks for longer.
     void TryWrite(const std::string& bytes)
     {
+        ::fcntl(Master, F_SETFL, ::fcntl(Master, F_GETFL) | O_NONBLOCK);
         pollfd p{Master, POLLOUT, 0};
-        if (::poll(&p, 1, 50) == 1 && (p.revents & POLLOUT)) (void)!::write(Master, bytes.data(), bytes.size());
+        if (::poll(&p, 1, 50) == 1 && (p.revents & POLLOUT))
+            (void)!::write(Master, bytes.data(), bytes.size());
     }
     // Pulls the cable.
     void HangUp()
