@@ -1,18 +1,15 @@
 #include "app/commandline.h"
 
+#include "serial/portoptions.h"
 #include "serial/serialbackend.h"
 
 #include <QFileInfo>
 #include <QMetaEnum>
-#include <QRegularExpression>
 
 namespace {
 
 constexpr TsuiUIStyle Looks[] = {TsuiUIStyle::MacOS, TsuiUIStyle::WinXP, TsuiUIStyle::DeepBlue,
                                  TsuiUIStyle::Protein, TsuiUIStyle::BlueGlass};
-const QStringList ParityNames = {QStringLiteral("NO"), QStringLiteral("ODD"),
-                                 QStringLiteral("EVEN")};
-constexpr int HighestListedPort = 255;
 
 QString LookName(TsuiUIStyle style)
 {
@@ -37,8 +34,8 @@ struct OptionSet
                             QStringLiteral("Select the baud rate (1200 to 115200)."),
                             QStringLiteral("N")};
     QCommandLineOption parity{QStringLiteral("parity"),
-                              QStringLiteral("Select the parity: NO, ODD or EVEN."),
-                              QStringLiteral("NO|ODD|EVEN")};
+                              QStringLiteral("Select the parity: none (or NO), odd or even, in any case."),
+                              QStringLiteral("none|odd|even")};
     QCommandLineOption open{QStringLiteral("open"),
                             QStringLiteral("Open the selected port at start.")};
     QCommandLineOption style{QStringLiteral("style"),
@@ -99,40 +96,36 @@ LaunchOptions ParseCommandLine(const QStringList& arguments)
         return Refused(QStringLiteral("unexpected argument '%1'")
                            .arg(parser.positionalArguments().first()));
 
+    // The port and line settings read as esp8266at reads them, refused in the same words.
     if (parser.isSet(o.port)) {
-        const QString port = parser.value(o.port);
-        static const QRegularExpression comPort(QStringLiteral("^COM([1-9][0-9]{0,2})$"),
-                                                QRegularExpression::CaseInsensitiveOption);
-        const QRegularExpressionMatch com = comPort.match(port);
-        if (com.hasMatch() && com.captured(1).toInt() <= HighestListedPort) {
-            options.port = QStringLiteral("COM") + com.captured(1);
-        } else if (port.startsWith(QLatin1Char('/'))) {
-            options.port = port;
-            options.portDevice = port;
-        } else {
-            return Refused(QStringLiteral("unknown port '%1' (COM1 to COM%2, or a device path)")
-                               .arg(port)
-                               .arg(HighestListedPort));
-        }
+        const std::string text = parser.value(o.port).toStdString();
+        const auto port = serial::ParsePortName(text);
+        if (!port) return Refused(QString::fromStdString(serial::BadPortName(text)));
+        options.port = QString::fromStdString(port->Text());
+        if (port->Number == 0) options.portDevice = options.port;
     }
     if (parser.isSet(o.baud)) {
-        bool number = false;
-        const int baud = parser.value(o.baud).toInt(&number);
-        if (!number || !OfferedBaudRates().contains(baud)) {
+        const std::string text = parser.value(o.baud).toStdString();
+        const auto baud = serial::ParseBaudRate(text);
+        if (!baud) return Refused(QString::fromStdString(serial::BadBaudRate(text)));
+        // A rate the line can take but the window's list cannot show would be lost on the way
+        // into the list.
+        if (!OfferedBaudRates().contains(*baud)) {
             QStringList rates;
             for (int rate : OfferedBaudRates())
                 rates << QString::number(rate);
-            return Refused(QStringLiteral("baud rate '%1' is not offered (%2)")
-                               .arg(parser.value(o.baud), rates.join(QStringLiteral(", "))));
+            return Refused(QStringLiteral("baud rate %1 is not in the window's list (%2); "
+                                          "esp8266at can use it")
+                               .arg(*baud)
+                               .arg(rates.join(QStringLiteral(", "))));
         }
-        options.baud = baud;
+        options.baud = *baud;
     }
     if (parser.isSet(o.parity)) {
-        const QString name = parser.value(o.parity).toUpper();
-        if (!ParityNames.contains(name))
-            return Refused(QStringLiteral("unknown parity '%1' (NO, ODD or EVEN)")
-                               .arg(parser.value(o.parity)));
-        options.parity = int(ParityNames.indexOf(name));
+        const std::string text = parser.value(o.parity).toStdString();
+        const auto parity = serial::ParseParity(text);
+        if (!parity) return Refused(QString::fromStdString(serial::BadParity(text)));
+        options.parity = *parity;
     }
     if (parser.isSet(o.style)) {
         const QString name = parser.value(o.style);
@@ -187,4 +180,33 @@ QStringList TakeStyleArguments(int& argc, char** argv)
     argc = kept;
     argv[argc] = nullptr;
     return taken;
+}
+
+QStringList WithoutQtOptions(const QStringList& arguments)
+{
+    // Those of QCoreApplication, QGuiApplication, QApplication and the X11 and Wayland
+    // platforms; "-style" is not among them (ours).
+    static const QStringList withValue = {
+        "platform", "platformpluginpath", "platformtheme", "plugin",   "qwindowgeometry",
+        "geometry", "qwindowtitle",       "title",         "qwindowicon", "icon",
+        "session",  "display",            "name",          "visual",   "stylesheet",
+        "qmljsdebugger"};
+    static const QStringList flags = {"reverse", "widgetcount", "nograb", "dograb", "sync",
+                                      "testability"};
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString word = arguments[i];
+        if (i == 0 || !word.startsWith(QLatin1Char('-'))) {
+            kept << word;
+            continue;
+        }
+        word.remove(0, word.startsWith(QLatin1String("--")) ? 2 : 1);
+        const QString name = word.section(QLatin1Char('='), 0, 0);
+        if (withValue.contains(name)) {
+            if (!word.contains(QLatin1Char('='))) ++i; // its value is the next word
+        } else if (!flags.contains(word)) {
+            kept << arguments[i];
+        }
+    }
+    return kept;
 }

@@ -17,7 +17,7 @@ struct LaunchOptions
     QString port;       // "COMn" or a device path; empty when not given
     QString portDevice; // the device path when the port was named by its path
     std::optional<int> baud;
-    std::optional<int> parity; // 0 NO, 1 ODD, 2 EVEN: the parity list's index
+    std::optional<int> parity; // 0 none, 1 odd, 2 even: the parity list's index
     bool open = false;
     std::optional<TsuiUIStyle> style;
     QString demoScreenshot;
@@ -35,8 +35,9 @@ const QList<int>& OfferedBaudRates();
 void AddLaunchOptions(QCommandLineParser& parser);
 
 // Reads the arguments (the program name first, as in argv). Values are checked here: a style
-// that is not one of the five looks (any case), a baud rate not offered, a parity other than
-// NO, ODD or EVEN, and a port that is neither COM1 to COM255 nor a device path are usage errors.
+// that is not one of the five looks (any case) is a usage error, and so is a port, baud rate or
+// parity that serial::ParsePortName, ParseBaudRate or ParseParity refuses (in their words), or
+// a rate the window's list does not offer.
 // Whether the port exists is not asked here (see PortExistenceProblem).
 LaunchOptions ParseCommandLine(const QStringList& arguments);
 
@@ -44,6 +45,11 @@ LaunchOptions ParseCommandLine(const QStringList& arguments);
 // arguments for ParseCommandLine: the application object would read it as the name of one of
 // Qt's own widget styles.
 QStringList TakeStyleArguments(int& argc, char** argv);
+
+// The arguments without the options the application object takes for itself (Qt's
+// "-platform NAME", "-display NAME", "-reverse", "-qmljsdebugger=..." and the like, with one dash
+// or two): what is left is ours, to be checked before any window system is asked for.
+QStringList WithoutQtOptions(const QStringList& arguments);
 
 // Why the chosen port names no device on this machine ("" when it names one): a COMn that no
 // alias or table entry stands for, or whose node is missing, or a device path that is missing.

@@ -8,15 +8,25 @@
 #include "workbench/lines.h"
 #include "workbench/sequence.h"
 
-#include "framework/memoryreturn.h"
-
 #include <QThreadPool>
 #include <memory>
 #include <utility>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 // A block this large leaves much freed heap behind once shown; it is given back at once.
 constexpr qsizetype LargeBlockBytes = qsizetype{256} << 10;
+
+// Hands the heap the allocator holds free back to the system (glibc's malloc_trim walks every
+// arena, the reader thread's too); elsewhere the allocator keeps it.
+void ReturnFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
 } // namespace
 
 void TForm1::RefreshCommandPanel()

@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QMessageBox>
 #include <cstdio>
+#include <vector>
 
 namespace {
 // An exception that escapes the window is shown before the program ends with status 1.
@@ -30,18 +31,38 @@ void NameTheProgram()
     QCoreApplication::setOrganizationName(QStringLiteral("esp8266wifi"));
     QCoreApplication::setApplicationName(QStringLiteral("esp8266wifi"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ESP_VERSION));
+    // The desktop ID: a Wayland compositor finds the desktop entry and icon by it (app_id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.esp8266wifi.Configurator"));
 }
 
-// Whether the arguments only ask for help or the version, which need no display.
-bool AsksOnlyForText(int argc, char** argv)
+// Whether the arguments ask for help or the version, which need no window.
+bool AsksOnlyForText(const QStringList& arguments)
 {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
+    for (const QString& arg : arguments.mid(1))
         if (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" ||
-            arg == "-v")
+            arg == "-v" || arg == "-?")
             return true;
-    }
     return false;
+}
+
+// Help and version. The application object is a widget application on the offscreen
+// platform, whatever the display: --help-all then lists the options such an object takes,
+// and a build machine without a display gets its answer too.
+int AnswerText(int argc, char** argv)
+{
+    std::vector<char*> args(argv, argv + argc);
+    char platformOption[] = "-platform";
+    char offscreen[] = "offscreen";
+    args.push_back(platformOption); // the last -platform wins
+    args.push_back(offscreen);
+    args.push_back(nullptr);
+    int count = argc + 2;
+    QApplication app(count, args.data());
+    NameTheProgram();
+    QCommandLineParser parser;
+    AddLaunchOptions(parser);
+    parser.process(app);
+    return 0;
 }
 
 // Puts the command line's choices into the window; the open's failure goes to standard error.
@@ -60,34 +81,12 @@ void ApplyLaunchOptions(TForm1& form, const LaunchOptions& options)
                      .arg(form.suiComboBox_PcPort->currentText(),
                           QString::fromStdString(form.Port->LastError().Message)));
 }
-} // namespace
 
-int main(int argc, char** argv)
+// The window's part: the application object, the window, the message loop.
+int RunWindow(int argc, char** argv, const LaunchOptions& options)
 {
-    if (AsksOnlyForText(argc, argv)) {
-        // A build or packaging machine has no display: answer without a window system.
-        QCoreApplication app(argc, argv);
-        NameTheProgram();
-        QCommandLineParser parser;
-        AddLaunchOptions(parser);
-        parser.process(app);
-        return 0;
-    }
-    // The application object takes Qt's own options (-platform, -display ...) out of argv;
-    // "--style" is ours, so it is kept from it.
-    const QStringList styleArguments = TakeStyleArguments(argc, argv);
     QApplication app(argc, argv);
     NameTheProgram();
-    const LaunchOptions options = ParseCommandLine(QCoreApplication::arguments() + styleArguments);
-    if (!options.error.isEmpty()) {
-        Complain(options.error + QStringLiteral(" (see --help)"));
-        return UsageExitCode;
-    }
-    if (const QString problem = PortExistenceProblem(options); !problem.isEmpty()) {
-        Complain(problem);
-        return UsageExitCode;
-    }
-
     return Process::RunReportingExceptions(
         [&] {
             // A signal ends the loop; the form then goes out of scope, which closes the port
@@ -112,4 +111,28 @@ int main(int argc, char** argv)
             return signal ? Process::TerminationSignals::ExitStatusFor(signal) : status;
         },
         [](const char* what) { ShowException(QString::fromLocal8Bit(what)); });
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // The command line is read and checked before the application object exists, so that a
+    // usage error is one whatever the display. "--style" is ours and is kept from the object,
+    // which would read it as one of Qt's own widget styles; Qt's options are left to it.
+    const QStringList styleArguments = TakeStyleArguments(argc, argv);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    arguments = WithoutQtOptions(arguments) + styleArguments;
+    const LaunchOptions options = ParseCommandLine(arguments);
+    if (!options.error.isEmpty()) {
+        Complain(options.error + QStringLiteral(" (see --help)"));
+        return UsageExitCode;
+    }
+    if (AsksOnlyForText(arguments)) return AnswerText(argc, argv);
+    if (const QString problem = PortExistenceProblem(options); !problem.isEmpty()) {
+        Complain(problem);
+        return UsageExitCode;
+    }
+    return RunWindow(argc, argv, options);
 }

@@ -2,7 +2,6 @@
 
 #include "serial/portinfo.h"
 #include "app/sessionlog.h"
-#include "framework/memoryreturn.h"
 #include "serial/portnames.h"
 #include "serial/portwatcher.h"
 #include "skin/suipublic.h"
@@ -16,6 +15,7 @@
 #include <QLocale>
 #include <QMetaMethod>
 #include <QPointer>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTime>
 #include <algorithm>
@@ -128,14 +128,6 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     // Its first tick finds nothing to count and stops it until a block begins.
     AutoTick = startTimer;
     if (startTimer) Timer1->start();
-    // A single shot: the loader's tables, the start-up code and the fonts' first scans are
-    // read once; they need not stay resident for as long as the window is open.
-    if (startTimer) {
-        QTimer::singleShot(StartupTrimDelayMs, this, [] {
-            ReleaseStartupPages();
-            ReturnFreedMemory();
-        });
-    }
 
     SplitPool = new QThreadPool(this);
     SplitPool->setMaxThreadCount(1);
@@ -166,7 +158,7 @@ TForm1::~TForm1()
         Port->SetNotifyTarget(nullptr, 0);
         Port->Close();
     }
-    // Before Guard, which it shares, and after the tap that fed it is gone.
+    // Before the exchange, which it shares, and after the tap that fed it is gone.
     delete SessionLog;
     SessionLog = nullptr;
 }
@@ -533,6 +525,13 @@ void TForm1::Timer1Timer()
 bool TForm1::event(QEvent* event)
 {
     const int type = event->type();
+    // The stored place is kept on the screen the window opens on, whatever its size and scale
+    // (the event comes before the window is mapped).
+    if (type == QEvent::Show && isWindow() && screen()) {
+        const QRect frame = frameGeometry();
+        const QPoint place = Forms::KeptOnScreen(frame, screen()->availableGeometry());
+        if (place != frame.topLeft()) move(place);
+    }
     if (ReceiveMessageId != 0 && type == ReceiveMessageId) {
         OnReceiveNotify();
         return true;

@@ -37,8 +37,6 @@ public:
     static constexpr int PortDeviceRole = Qt::UserRole + 1;
     // How long a device that hung up is waited for, to be opened again with the same settings.
     static constexpr int ReopenWindowMs = 30000;
-    // Once start-up is over, the pages only it needed leave the resident set.
-    static constexpr int StartupTrimDelayMs = 500;
     // How long a step of the connection sequence waits for its final answer: the join, others.
     static constexpr int JoinAnswerMs = 20000;
     static constexpr int StepAnswerMs = 10000;

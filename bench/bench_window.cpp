@@ -2,18 +2,18 @@
 // with its port open on a pseudo-terminal whose far end plays the module. One line per figure,
 // with its goal:
 //   idle wake-ups per second and processor use of an open, quiet port;
-//   resident memory idle, idle once the whole window has been drawn again (what the start-up
-//   trim lets go comes back as far as drawing needs it), and after each of three 4 MiB bursts
-//   of short lines, which may add at most 25 MB to the drawn idle figure;
+//   memory idle and after each of three 4 MiB bursts of short lines, each time as resident
+//   (RSS), proportional (PSS) and anonymous memory: the idle window's anonymous memory, what it
+//   costs the machine beyond the shared libraries' pages, is at most 5 MB, and the bursts may
+//   add at most 25 MB to the idle resident figure;
 //   the longest stall of the window thread during a 10 MB line without a break, a 4 MiB burst
 //   of short lines and 1 MiB of NUL bytes;
 //   the framing delay, from the last byte written to the block shown.
 //   bench_window [idle seconds]
-// BENCH_WINDOW_MAPS=N also lists the N mappings holding the most of the idle figure.
+// BENCH_WINDOW_MAPS=N also lists the N mappings holding the most of the idle resident figure.
 #include "app/unit1.h"
-#include "framework/processmappings.h"
-
 #include "rawpty.h"
+#include "smaps.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -144,24 +144,34 @@ long StatusField(const std::string& path, const std::string& name)
     return 0;
 }
 
-double ResidentMB()
+struct MemoryMB
 {
-    return double(StatusField("/proc/self/status", "VmRSS")) / 1024.0;
+    double Resident = 0, Proportional = 0, Anonymous = 0;
+};
+
+MemoryMB MemoryNow()
+{
+    const MemoryFigures kb = ReadMemoryFigures();
+    return {double(kb.ResidentKb) / 1024.0, double(kb.ProportionalKb) / 1024.0,
+            double(kb.AnonymousKb) / 1024.0};
 }
 
-// With BENCH_WINDOW_MAPS=N, the N mappings that hold the most resident memory, largest first:
-// what the idle figure is made of.
+// With BENCH_WINDOW_MAPS=N, the N files (or kinds of memory) holding the most resident
+// memory, largest first, each with its anonymous part: what the idle figure is made of.
 void PrintLargestMappings(int count)
 {
-    std::map<std::string, long> residentKb;
-    VisitMappings([&residentKb](const MappedRegion& m) {
-        residentKb[m.Path.empty() ? "[anonymous]" : m.Path] += m.ResidentKb;
+    std::map<std::string, std::pair<long, long>> kb; // resident, anonymous
+    VisitMappings([&kb](const MappedRegion& m) {
+        auto& sums = kb[m.Path.empty() ? "[anonymous]" : m.Path];
+        sums.first += m.ResidentKb;
+        sums.second += m.AnonymousKb;
     });
-    std::vector<std::pair<long, std::string>> sorted;
-    for (const auto& [path, kb] : residentKb) sorted.emplace_back(kb, path);
+    std::vector<std::pair<std::pair<long, long>, std::string>> sorted;
+    for (const auto& [path, sums] : kb) sorted.emplace_back(sums, path);
     std::sort(sorted.rbegin(), sorted.rend());
     for (int i = 0; i < count && i < int(sorted.size()); ++i)
-        std::printf("  %8.3f MB  %s\n", double(sorted[i].first) / 1024.0, sorted[i].second.c_str());
+        std::printf("  %8.3f MB (anonymous %7.3f)  %s\n", double(sorted[i].first.first) / 1024.0,
+                    double(sorted[i].first.second) / 1024.0, sorted[i].second.c_str());
 }
 
 // Context switches of every thread of the process: each voluntary one is a sleep ended by a
@@ -195,6 +205,15 @@ void RunLoop(int ms, const std::function<bool()>& done = {})
 bool Report(const char* what, double value, const char* unit, const char* goal, bool met)
 {
     std::printf("%-44s %10.3f %-6s (goal %s) %s\n", what, value, unit, goal, met ? "OK" : "MISSED");
+    std::fflush(stdout);
+    return met;
+}
+
+// The three memory figures side by side; the goal is on the one the caller names.
+bool ReportMemory(const char* what, const MemoryMB& m, const char* goal, bool met)
+{
+    std::printf("%-34s RSS %7.3f  PSS %7.3f  anonymous %6.3f MB  (goal %s) %s\n", what,
+                m.Resident, m.Proportional, m.Anonymous, goal, met ? "OK" : "MISSED");
     std::fflush(stdout);
     return met;
 }
@@ -255,15 +274,23 @@ int main(int argc, char** argv)
     ok &= Report("idle: voluntary context switches, all threads", threadWakes, "/s", "<= 1",
                  threadWakes <= 1.0);
     ok &= Report("idle: processor use", cpu, "%", "<= 0.05", cpu <= 0.05);
-    const double idleMB = ResidentMB();
-    ok &= Report("idle: resident memory", idleMB, "MB", "<= 30", idleMB <= 30.0);
+    const MemoryMB idleMemory = MemoryNow();
+    // Offscreen the window's backing store is an image of the process's own; on a display
+    // server it is memory shared with the server (Shmem), not anonymous. The goal is the
+    // window's cost on a display.
+    const double backingStoreMB =
+        QGuiApplication::platformName() == QLatin1String("offscreen")
+            ? double(form.width()) * form.height() * 4 * form.devicePixelRatioF() *
+                  form.devicePixelRatioF() / (1024.0 * 1024.0)
+            : 0.0;
+    char anonymousGoal[64] = "anonymous <= 5";
+    if (backingStoreMB > 0)
+        std::snprintf(anonymousGoal, sizeof anonymousGoal,
+                      "anonymous <= 5 + %.1f offscreen backing store", backingStoreMB);
+    ok &= ReportMemory("idle: memory", idleMemory, anonymousGoal,
+                       idleMemory.Anonymous <= 5.0 + backingStoreMB);
     if (const char* maps = std::getenv("BENCH_WINDOW_MAPS")) PrintLargestMappings(std::atoi(maps));
-    // What drawing the whole window brings back of what the start-up trim let go.
-    form.repaint();
-    RunLoop(200);
-    const double drawnMB = ResidentMB();
-    ok &= Report("idle: resident memory after a full repaint", drawnMB, "MB", "<= 30",
-                 drawnMB <= 30.0);
+    const double idleMB = idleMemory.Resident;
 
     // Sends a flood and waits until it is shown and the tick has stopped; returns the longest
     // event the window thread delivered meanwhile.
@@ -290,17 +317,18 @@ int main(int argc, char** argv)
     double firstBurstMB = 0;
     for (int i = 1; i <= 3; ++i) {
         burstStall = std::max(burstStall, flood(std::size_t{4} << 20, ShortLines));
-        const double mb = ResidentMB();
+        const MemoryMB memory = MemoryNow();
+        const double mb = memory.Resident;
         if (i == 1) firstBurstMB = mb;
         char what[64];
-        std::snprintf(what, sizeof what, "burst %d (4 MiB of lines): resident memory", i);
+        std::snprintf(what, sizeof what, "burst %d (4 MiB of lines)", i);
         char goal[32];
-        std::snprintf(goal, sizeof goal, "<= %.1f", drawnMB + 25.0);
-        ok &= Report(what, mb, "MB", goal, mb <= drawnMB + 25.0);
+        std::snprintf(goal, sizeof goal, "RSS <= %.1f", idleMB + 25.0);
+        ok &= ReportMemory(what, memory, goal, mb <= idleMB + 25.0);
         // Memory comes back: later bursts end where the first did (the session record is full
         // after the first), within the allocator's noise of a megabyte or two.
         if (i == 3)
-            ok &= Report("burst 3 above burst 1", mb - firstBurstMB, "MB", "<= 2",
+            ok &= Report("burst 3 above burst 1 (RSS)", mb - firstBurstMB, "MB", "<= 2",
                          mb - firstBurstMB <= 2.0);
     }
     ok &= Report("stall: longest event, 4 MiB of short lines", burstStall, "ms", "<= 50",
@@ -316,9 +344,9 @@ int main(int argc, char** argv)
     const double nulStall = flood(
         std::size_t{1} << 20, [](std::string& out, std::size_t size) { out.append(size, '\0'); });
     ok &= Report("stall: longest event, 1 MiB of NULs", nulStall, "ms", "<= 50", nulStall <= 50.0);
-    const double afterMB = ResidentMB();
-    ok &= Report("after the floods: resident memory", afterMB, "MB", "<= drawn idle + 25",
-                 afterMB <= drawnMB + 25.0);
+    const MemoryMB after = MemoryNow();
+    ok &= ReportMemory("after the floods", after, "RSS <= idle + 25",
+                       after.Resident <= idleMB + 25.0);
 
     // The framing delay: last byte written to the block shown, ten times.
     std::vector<double> delays;

@@ -5,13 +5,14 @@ namespace Cli {
 namespace {
 
 const char linkOptionsHelp[] =
-    "  -p, --port PORT     COMn (through the COMn table and the port alias folder) or a\n"
-    "                      device path; repeat it, or give several separated by commas, to\n"
-    "                      run on all of them at once; \"all\" is every port that can be\n"
-    "                      opened with hardware behind it (as the system lists them) or\n"
-    "                      an alias. Without -p: the one such port.\n"
-    "      --baud N        line speed in bit/s (default 115200)\n"
-    "      --parity P      none, odd or even (default none)\n"
+    "  -p, --port PORT     COM1 to COM255 (through the COMn table and the port alias\n"
+    "                      folder) or a device path; repeat it, or give several separated\n"
+    "                      by commas, to run on all of them at once; \"all\" is every port\n"
+    "                      that can be opened with hardware behind it (as the system lists\n"
+    "                      them) or an alias. Without -p: the one such port.\n"
+    "      --baud N        line speed in bit/s, a standard rate from 50 to 4000000\n"
+    "                      (default 115200)\n"
+    "      --parity P      none (or NO), odd or even, in any case (default none)\n"
     "      --timeout S     seconds to wait for each final answer (default 10)\n"
     "      --json          one JSON object per port and line of output (JSON Lines)\n"
     "      --raw           answers reach a terminal as received; without it their control\n"

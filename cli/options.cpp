@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "serial/portoptions.h"
 #include "workbench/catalogue.h"
 #include "workbench/composition.h"
 #include "workbench/sequence.h"
@@ -141,16 +142,24 @@ QString ParseLinkOptions(const SplitArguments& split, Options& options)
     for (const QString& port : split.values.value(QStringLiteral("port")))
         options.ports.append(port.split(QLatin1Char(','), Qt::SkipEmptyParts));
     if (split.has("port") && options.ports.isEmpty()) return QStringLiteral("-p needs a port");
+    // The port and line settings read as the window reads them, refused in the same words.
+    for (const QString& port : options.ports) {
+        const std::string text = port.toStdString();
+        if (port.compare(QLatin1String("all"), Qt::CaseInsensitive) != 0 &&
+            !serial::ParsePortName(text))
+            return QString::fromStdString(serial::BadPortName(text));
+    }
     if (split.has("baud")) {
-        const auto baud = WholeNumber(split.last("baud"), 1, 4'000'000);
-        if (!baud) return QStringLiteral("--baud takes a rate in bit/s, such as 115200");
-        options.baud = int(*baud);
+        const std::string text = split.last("baud").toStdString();
+        const auto baud = serial::ParseBaudRate(text);
+        if (!baud) return QString::fromStdString(serial::BadBaudRate(text));
+        options.baud = *baud;
     }
     if (split.has("parity")) {
-        const QString parity = split.last("parity").toLower();
-        const QStringList names{"none", "odd", "even"};
-        if (!names.contains(parity)) return QStringLiteral("--parity takes none, odd or even");
-        options.parity = int(names.indexOf(parity));
+        const std::string text = split.last("parity").toStdString();
+        const auto parity = serial::ParseParity(text);
+        if (!parity) return QString::fromStdString(serial::BadParity(text));
+        options.parity = *parity;
     }
     if (split.has("timeout")) {
         bool ok = false;

@@ -1,9 +1,8 @@
 #include "cli/portlist.h"
 
 #include "serial/portinfo.h"
+#include "serial/portoptions.h"
 #include "serial/serialport.h"
-
-#include <QRegularExpression>
 
 #include <filesystem>
 #include <set>
@@ -20,17 +19,6 @@ std::string CanonicalDevice(const std::string& device)
     std::error_code ec;
     const fs::path canonical = fs::weakly_canonical(device, ec);
     return ec ? device : canonical.string();
-}
-
-std::optional<unsigned> ComNumber(const QString& name)
-{
-    static const QRegularExpression com(QStringLiteral("^COM([0-9]{1,4})$"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    const auto match = com.match(name);
-    if (!match.hasMatch()) return std::nullopt;
-    const unsigned n = match.captured(1).toUInt();
-    if (n == 0) return std::nullopt;
-    return n;
 }
 
 // The ports with hardware behind them, or named by an alias, that can be opened now.
@@ -89,16 +77,22 @@ Targets ResolveTargets(const QStringList& names)
                             QStringLiteral("no port can be opened (esp8266at ports lists them)"));
             for (const PortTarget& p : all)
                 add(p);
-        } else if (const auto n = ComNumber(name)) {
-            const std::string device = serial::PortDevice(*n);
-            if (device.empty())
-                return fail(ExitPortError, QStringLiteral("%1: no device stands for it (see the "
-                                                          "port alias folder)")
-                                               .arg(name.toUpper()));
-            add({QStringLiteral("COM%1").arg(*n), *n, device});
-        } else {
-            add({name, 0, name.toStdString()});
+            continue;
         }
+        const auto port = serial::ParsePortName(name.toStdString());
+        if (!port)
+            return fail(ExitUsage, QString::fromStdString(serial::BadPortName(name.toStdString())));
+        if (port->Number == 0) {
+            add({name, 0, port->Path});
+            continue;
+        }
+        const QString com = QString::fromStdString(port->Text());
+        const std::string device = serial::PortDevice(port->Number);
+        if (device.empty())
+            return fail(ExitPortError,
+                        QStringLiteral("%1: no device stands for it (see the port alias folder)")
+                            .arg(com));
+        add({com, port->Number, device});
     }
     return out;
 }

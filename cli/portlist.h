@@ -16,9 +16,9 @@ namespace Cli {
 // group may open it ...), else the failure the open recorded (a refused line setting).
 QString OpenFailureReason(const std::string& device, const serial::SerialError& error);
 
-// The ports named by -p (COMn in any case, a device path, or "all" for every port that can be
-// opened and has hardware behind it or an alias), each device once. Without names: the one
-// such port. Errors carry the
+// The ports named by -p (a port as serial::ParsePortName reads it, or "all" for every port that
+// can be opened and has hardware behind it or an alias), each device once. Without names: the
+// one such port. Errors carry the
 // exit status to use.
 struct Targets
 {

@@ -4,6 +4,7 @@
 // opened now and, if not, why. Shared by the window's port list and the command-line program.
 
 #include "serial/portaccess.h"
+#include "serial/portoptions.h"
 
 #include <cstdint>
 #include <string>
@@ -45,9 +46,6 @@ struct PortCandidate : DeviceAccess
 // Whether "every port" takes the candidate: it can be opened, and a com<n> alias names it or
 // the system lists hardware behind it (a PC's legacy ttyS nodes without a UART stay out).
 bool TakenForEveryPort(const PortCandidate& candidate);
-
-// The highest port number a scan looks at.
-constexpr unsigned LastPortNumber = 255;
 
 // Inspects COMn: the device it stands for and whether it can be opened now (the rule of
 // SerialPort::ProbePort), with the USB details where known.

@@ -1,5 +1,7 @@
 #include "serial/portnames.h"
 
+#include "serial/portoptions.h"
+
 #include <array>
 #include <cstdlib>
 #include <filesystem>
@@ -54,7 +56,7 @@ std::string PortAliasFolder()
 
 std::string DeviceName(unsigned n)
 {
-    if (n == 0) return {};
+    if (n == 0 || n > serial::LastPortNumber) return {};
     if (std::string alias = AliasTarget(n); !alias.empty()) return alias;
     // The test suite sets this, so that no test ever reaches a device of the machine.
     if (const char* only = std::getenv("ESP8266WIFI_ALIASES_ONLY"); only && *only && *only != '0')

@@ -39,8 +39,10 @@ QString StripMnemonic(const QString& text)
     name.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text.at(i) == u'&') {
-            if (i + 1 < text.size() && text.at(i + 1) == u'&') name += u'&';
-            else continue;
+            if (i + 1 < text.size() && text.at(i + 1) == u'&')
+                name += u'&';
+            else
+                continue;
             ++i;
             continue;
         }
@@ -204,7 +206,8 @@ private:
     TsuiAccessibleParts* Parts() const
     {
         if (!FOwner) return nullptr;
-        auto* parts = dynamic_cast<TsuiAccessibleParts*>(QAccessible::queryAccessibleInterface(FOwner));
+        auto* parts =
+            dynamic_cast<TsuiAccessibleParts*>(QAccessible::queryAccessibleInterface(FOwner));
         return parts && FIndex < parts->PartCount() ? parts : nullptr;
     }
 
@@ -270,8 +273,8 @@ protected:
         if (FNamedBy)
             if (QAccessibleInterface* owner = QAccessible::queryAccessibleInterface(FNamedBy))
                 return owner->text(QAccessible::Name);
-        for (const QString& name : {widget()->accessibleName(), OwnText(), LinkedLabelText(widget()),
-                                    widget()->toolTip()})
+        for (const QString& name : {widget()->accessibleName(), OwnText(),
+                                    LinkedLabelText(widget()), widget()->toolTip()})
             if (!name.trimmed().isEmpty()) return name;
         return EnclosingCaption();
     }
@@ -282,7 +285,8 @@ private:
     QString EnclosingCaption() const
     {
         const QWidget* parent = widget()->parentWidget();
-        if (qobject_cast<const TsuiPanel*>(parent) || qobject_cast<const TsuiCustomGroupBox*>(parent) ||
+        if (qobject_cast<const TsuiPanel*>(parent) ||
+            qobject_cast<const TsuiCustomGroupBox*>(parent) ||
             qobject_cast<const TsuiForm*>(parent))
             return CaptionProperty(parent);
         return {};
@@ -302,10 +306,16 @@ public:
 class TsuiAccessibleLabel : public TsuiAccessibleControl
 {
 public:
-    explicit TsuiAccessibleLabel(QWidget* widget) : TsuiAccessibleControl(widget, QAccessible::StaticText) {}
+    explicit TsuiAccessibleLabel(QWidget* widget)
+        : TsuiAccessibleControl(widget, QAccessible::StaticText)
+    {
+    }
 
 protected:
-    QString OwnText() const override { return StripMnemonic(static_cast<QLabel*>(widget())->text()); }
+    QString OwnText() const override
+    {
+        return StripMnemonic(static_cast<QLabel*>(widget())->text());
+    }
 };
 
 // The link label: pressed, it opens its address.
@@ -336,8 +346,10 @@ public:
     }
     void doAction(const QString& name) override
     {
-        if (name == pressAction()) static_cast<TsuiURLLabel*>(widget())->Click();
-        else TsuiAccessibleLabel::doAction(name);
+        if (name == pressAction())
+            static_cast<TsuiURLLabel*>(widget())->Click();
+        else
+            TsuiAccessibleLabel::doAction(name);
     }
 };
 
@@ -373,8 +385,10 @@ public:
     {
         if (!widget()->isEnabled()) return;
         if (name == pressAction() || name == toggleAction()) {
-            if (auto* skinned = qobject_cast<TsuiCustomButton*>(button())) skinned->Click();
-            else button()->click();
+            if (auto* skinned = qobject_cast<TsuiCustomButton*>(button()))
+                skinned->Click();
+            else
+                button()->click();
             return;
         }
         TsuiAccessibleControl::doAction(name);
@@ -420,7 +434,8 @@ public:
         state.readOnly = ReadOnly();
         state.selectableText = true;
         if (Plain()) state.multiLine = true;
-        if (const QLineEdit* edit = Line()) state.passwordEdit = edit->echoMode() != QLineEdit::Normal;
+        if (const QLineEdit* edit = Line())
+            state.passwordEdit = edit->echoMode() != QLineEdit::Normal;
         return state;
     }
     // Its text is its content, not something to walk into.
@@ -456,11 +471,15 @@ public:
         if (const QLineEdit* edit = Line()) return edit->hasSelectedText() ? 1 : 0;
         return Plain()->textCursor().hasSelection() ? 1 : 0;
     }
-    void addSelection(int startOffset, int endOffset) override { setSelection(0, startOffset, endOffset); }
+    void addSelection(int startOffset, int endOffset) override
+    {
+        setSelection(0, startOffset, endOffset);
+    }
     void removeSelection(int selectionIndex) override
     {
         if (selectionIndex != 0) return;
-        if (QLineEdit* edit = Line()) edit->deselect();
+        if (QLineEdit* edit = Line())
+            edit->deselect();
         else if (QPlainTextEdit* memo = Plain()) {
             QTextCursor cursor = memo->textCursor();
             cursor.clearSelection();
@@ -472,7 +491,8 @@ public:
         if (selectionIndex != 0) return;
         startOffset = Clamped(startOffset);
         endOffset = Clamped(endOffset);
-        if (QLineEdit* edit = Line()) edit->setSelection(startOffset, endOffset - startOffset);
+        if (QLineEdit* edit = Line())
+            edit->setSelection(startOffset, endOffset - startOffset);
         else if (QPlainTextEdit* memo = Plain()) {
             QTextCursor cursor = memo->textCursor();
             cursor.setPosition(startOffset);
@@ -488,7 +508,8 @@ public:
     void setCursorPosition(int position) override
     {
         position = Clamped(position);
-        if (QLineEdit* edit = Line()) edit->setCursorPosition(position);
+        if (QLineEdit* edit = Line())
+            edit->setCursorPosition(position);
         else if (QPlainTextEdit* memo = Plain()) {
             QTextCursor cursor = memo->textCursor();
             cursor.setPosition(position);
@@ -499,7 +520,8 @@ public:
     {
         startOffset = Clamped(startOffset);
         endOffset = Clamped(endOffset);
-        return endOffset > startOffset ? Content().mid(startOffset, endOffset - startOffset) : QString();
+        return endOffset > startOffset ? Content().mid(startOffset, endOffset - startOffset)
+                                       : QString();
     }
     int characterCount() const override { return int(Content().size()); }
     QRect characterRect(int offset) const override
@@ -507,7 +529,8 @@ public:
         offset = Clamped(offset);
         const QFontMetrics metrics = widget()->fontMetrics();
         const QString content = Content();
-        const int width = offset < content.size() ? metrics.horizontalAdvance(content.at(offset)) : 1;
+        const int width =
+            offset < content.size() ? metrics.horizontalAdvance(content.at(offset)) : 1;
         if (const QLineEdit* edit = Line()) {
             // Where the text starts inside the field; a scrolled field is not accounted for.
             const QRect area = edit->contentsRect().marginsRemoved(edit->textMargins());
@@ -539,7 +562,10 @@ public:
     }
 
     // QAccessibleEditableTextInterface
-    void deleteText(int startOffset, int endOffset) override { replaceText(startOffset, endOffset, {}); }
+    void deleteText(int startOffset, int endOffset) override
+    {
+        replaceText(startOffset, endOffset, {});
+    }
     void insertText(int offset, const QString& text) override { replaceText(offset, offset, text); }
     void replaceText(int startOffset, int endOffset, const QString& text) override
     {
@@ -584,7 +610,10 @@ public:
 
     int childCount() const override { return PartCount(); }
     QAccessibleInterface* child(int index) const override { return Part(index); }
-    int indexOfChild(const QAccessibleInterface* child) const override { return IndexOfPart(child); }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return IndexOfPart(child);
+    }
     QAccessibleInterface* childAt(int x, int y) const override
     {
         const QModelIndex index = view()->indexAt(view()->viewport()->mapFromGlobal(QPoint(x, y)));
@@ -617,8 +646,9 @@ public:
         const QModelIndex row = Row(index);
         state.selectable = true;
         state.focusable = true;
-        state.selected = FCombo ? FCombo->currentIndex() == index
-                                : view()->selectionModel() && view()->selectionModel()->isSelected(row);
+        state.selected =
+            FCombo ? FCombo->currentIndex() == index
+                   : view()->selectionModel() && view()->selectionModel()->isSelected(row);
         state.focused = view()->hasFocus() && view()->currentIndex() == row;
         if (!(row.flags() & Qt::ItemIsEnabled)) state.disabled = true;
         if (!view()->viewport()->rect().intersects(view()->visualRect(row))) state.offscreen = true;
@@ -656,7 +686,10 @@ private:
 class TsuiAccessibleComboBox : public TsuiAccessibleControl
 {
 public:
-    explicit TsuiAccessibleComboBox(QComboBox* combo) : TsuiAccessibleControl(combo, QAccessible::ComboBox) {}
+    explicit TsuiAccessibleComboBox(QComboBox* combo)
+        : TsuiAccessibleControl(combo, QAccessible::ComboBox)
+    {
+    }
 
     int childCount() const override { return combo()->isEditable() ? 2 : 1; }
     QAccessibleInterface* child(int index) const override
@@ -696,8 +729,10 @@ public:
     void doAction(const QString& name) override
     {
         if (name == showMenuAction() || name == pressAction()) {
-            if (combo()->view()->isVisible()) combo()->hidePopup();
-            else combo()->showPopup();
+            if (combo()->view()->isVisible())
+                combo()->hidePopup();
+            else
+                combo()->showPopup();
             return;
         }
         TsuiAccessibleControl::doAction(name);
@@ -715,7 +750,10 @@ private:
 class TsuiAccessibleScrollBar : public TsuiAccessibleControl, public QAccessibleValueInterface
 {
 public:
-    explicit TsuiAccessibleScrollBar(QWidget* bar) : TsuiAccessibleControl(bar, QAccessible::ScrollBar) {}
+    explicit TsuiAccessibleScrollBar(QWidget* bar)
+        : TsuiAccessibleControl(bar, QAccessible::ScrollBar)
+    {
+    }
 
     int childCount() const override { return 0; }
     QAccessibleInterface* child(int) const override { return nullptr; }
@@ -723,7 +761,8 @@ public:
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     void* interface_cast(QAccessible::InterfaceType type) override
     {
-        if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
         return TsuiAccessibleControl::interface_cast(type);
     }
 
@@ -734,11 +773,19 @@ public:
     }
     void setCurrentValue(const QVariant& value) override
     {
-        if (TsuiScrollBar* bar = Skinned()) bar->SetPosition(value.toInt());
-        else Slider()->setValue(value.toInt());
+        if (TsuiScrollBar* bar = Skinned())
+            bar->SetPosition(value.toInt());
+        else
+            Slider()->setValue(value.toInt());
     }
-    QVariant maximumValue() const override { return Skinned() ? Skinned()->Max() : Slider()->maximum(); }
-    QVariant minimumValue() const override { return Skinned() ? Skinned()->Min() : Slider()->minimum(); }
+    QVariant maximumValue() const override
+    {
+        return Skinned() ? Skinned()->Max() : Slider()->maximum();
+    }
+    QVariant minimumValue() const override
+    {
+        return Skinned() ? Skinned()->Min() : Slider()->minimum();
+    }
     QVariant minimumStepSize() const override
     {
         return Skinned() ? Skinned()->SmallChange() : Slider()->singleStep();
@@ -751,12 +798,14 @@ protected:
         // way it scrolls.
         if (QWidget* owner = CoupledOwner())
             if (QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(owner))
-                if (const QString name = iface->text(QAccessible::Name); !name.isEmpty()) return name;
+                if (const QString name = iface->text(QAccessible::Name); !name.isEmpty())
+                    return name;
         if (const QString label = LinkedLabelText(widget()); !label.isEmpty()) return label;
         if (!widget()->toolTip().isEmpty()) return widget()->toolTip();
         const bool vertical = Skinned() ? Skinned()->Orientation() == suiVertical
                                         : Slider()->orientation() == Qt::Vertical;
-        return vertical ? QStringLiteral("Vertical scroll bar") : QStringLiteral("Horizontal scroll bar");
+        return vertical ? QStringLiteral("Vertical scroll bar")
+                        : QStringLiteral("Horizontal scroll bar");
     }
     QString Value() const override { return currentValue().toString(); }
 
@@ -789,7 +838,10 @@ public:
 
     int childCount() const override { return PartCount(); }
     QAccessibleInterface* child(int index) const override { return Part(index); }
-    int indexOfChild(const QAccessibleInterface* child) const override { return IndexOfPart(child); }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return IndexOfPart(child);
+    }
     QAccessibleInterface* focusChild() const override
     {
         return strip()->hasFocus() ? Part(strip()->TabIndex()) : nullptr;
@@ -814,11 +866,16 @@ public:
         state.focusable = strip()->focusPolicy() != Qt::NoFocus;
         state.selected = index == strip()->TabIndex();
         state.focused = state.selected && strip()->hasFocus();
-        if (!strip()->TabVisibleAt(index)) state.invisible = true;
-        else if (PartRect(index).isNull()) state.offscreen = true;
+        if (!strip()->TabVisibleAt(index))
+            state.invisible = true;
+        else if (PartRect(index).isNull())
+            state.offscreen = true;
         return state;
     }
-    QStringList PartActions(int) const override { return {QAccessibleActionInterface::pressAction()}; }
+    QStringList PartActions(int) const override
+    {
+        return {QAccessibleActionInterface::pressAction()};
+    }
     void DoPartAction(int index, const QString&) override
     {
         if (strip()->isEnabled()) strip()->ClickTab(index);
@@ -837,7 +894,10 @@ class TsuiAccessibleTitleBar : public TsuiAccessibleControl, public TsuiAccessib
 {
 public:
     // A pane: Linux's bridge would show the title bar role as a text field.
-    explicit TsuiAccessibleTitleBar(TsuiTitleBar* bar) : TsuiAccessibleControl(bar, QAccessible::Pane) {}
+    explicit TsuiAccessibleTitleBar(TsuiTitleBar* bar)
+        : TsuiAccessibleControl(bar, QAccessible::Pane)
+    {
+    }
 
     int childCount() const override { return PartCount() + 1; }
     QAccessibleInterface* child(int index) const override
@@ -891,10 +951,14 @@ public:
     QStringList PartActions(int index) const override
     {
         if (Type(index) == TsuiTitleBarBtnType::suiControlBox)
-            return {QAccessibleActionInterface::showMenuAction(), QAccessibleActionInterface::pressAction()};
+            return {QAccessibleActionInterface::showMenuAction(),
+                    QAccessibleActionInterface::pressAction()};
         return {QAccessibleActionInterface::pressAction()};
     }
-    void DoPartAction(int index, const QString&) override { bar()->DoClick(Buttons().at(size_t(index)).Index); }
+    void DoPartAction(int index, const QString&) override
+    {
+        bar()->DoClick(Buttons().at(size_t(index)).Index);
+    }
     QWidget* PartOwner() const override { return bar(); }
 
 protected:
@@ -921,11 +985,17 @@ private:
 class TsuiAccessibleStatusBar : public TsuiAccessibleControl, public TsuiAccessibleParts
 {
 public:
-    explicit TsuiAccessibleStatusBar(TsuiStatusBar* bar) : TsuiAccessibleControl(bar, QAccessible::StatusBar) {}
+    explicit TsuiAccessibleStatusBar(TsuiStatusBar* bar)
+        : TsuiAccessibleControl(bar, QAccessible::StatusBar)
+    {
+    }
 
     int childCount() const override { return PartCount(); }
     QAccessibleInterface* child(int index) const override { return Part(index); }
-    int indexOfChild(const QAccessibleInterface* child) const override { return IndexOfPart(child); }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return IndexOfPart(child);
+    }
 
     int PartCount() const override { return bar()->PanelCount(); }
     QAccessible::Role PartRole(int) const override { return QAccessible::StaticText; }
@@ -956,7 +1026,9 @@ private:
 class TsuiAccessibleWindow : public QAccessibleWidget
 {
 public:
-    explicit TsuiAccessibleWindow(QWidget* window) : QAccessibleWidget(window, QAccessible::Window) {}
+    explicit TsuiAccessibleWindow(QWidget* window) : QAccessibleWidget(window, QAccessible::Window)
+    {
+    }
 
     int childCount() const override { return int(Controls().size()); }
     QAccessibleInterface* child(int index) const override
@@ -1003,7 +1075,8 @@ QAccessibleInterface* ForSkinnedControl(QWidget* w)
     // Qt's menu interface already names and presses every item.
     if (qobject_cast<QMenu*>(w)) return nullptr;
     if (auto* bar = qobject_cast<TsuiTitleBar*>(w)) return new TsuiAccessibleTitleBar(bar);
-    if (auto* strip = qobject_cast<TsuiTabControlTopPanel*>(w)) return new TsuiAccessibleTabStrip(strip);
+    if (auto* strip = qobject_cast<TsuiTabControlTopPanel*>(w))
+        return new TsuiAccessibleTabStrip(strip);
     if (auto* bar = qobject_cast<TsuiStatusBar*>(w)) return new TsuiAccessibleStatusBar(bar);
     if (qobject_cast<TsuiScrollBar*>(w) || qobject_cast<QAbstractSlider*>(w))
         return new TsuiAccessibleScrollBar(w);
@@ -1031,7 +1104,8 @@ QAccessibleInterface* SkinAccessibleFactory(const QString& className, QObject* o
     if (widget->isWindow() && widget->findChild<TsuiForm*>(QString(), Qt::FindDirectChildrenOnly))
         return new TsuiAccessibleWindow(widget);
     if (QComboBox* combo = SkinnedComboOf(widget)) {
-        if (auto* view = qobject_cast<QAbstractItemView*>(widget)) return new TsuiAccessibleList(view, combo);
+        if (auto* view = qobject_cast<QAbstractItemView*>(widget))
+            return new TsuiAccessibleList(view, combo);
         auto* field = new TsuiAccessibleTextField(widget);
         field->SetNamedBy(combo);
         return field;

@@ -500,9 +500,10 @@ void TsuiTabControlTopPanel::focusInEvent(QFocusEvent*)
     update();
     // The strip has the focus; what a reader should say is the selected tab. Qt tells of the
     // strip itself after this handler, so the tab is told once that is done.
-    QMetaObject::invokeMethod(
-        this, [this] { if (hasFocus()) AnnounceFocusedPart(this, FTabIndex); },
-        Qt::QueuedConnection);
+    const auto announce = [this] {
+        if (hasFocus()) AnnounceFocusedPart(this, FTabIndex);
+    };
+    QMetaObject::invokeMethod(this, announce, Qt::QueuedConnection);
 }
 
 void TsuiTabControlTopPanel::focusOutEvent(QFocusEvent*)

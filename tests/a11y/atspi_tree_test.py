@@ -79,8 +79,10 @@ def outer(args):
 def inner(args):
     open(args.inner, "w").close()
     work = tempfile.mkdtemp(prefix="esp8266wifi-a11y-")
+    # Only the simulator's alias is a port: no device of this machine is looked at or opened.
     env = dict(os.environ,
                ESP8266WIFI_PORTS=os.path.join(work, "ports"),
+               ESP8266WIFI_ALIASES_ONLY="1",
                XDG_CONFIG_HOME=os.path.join(work, "config"),
                XDG_RUNTIME_DIR=work,
                QT_QPA_PLATFORM="xcb",
@@ -232,6 +234,7 @@ class Checks:
         try:
             self.main_window()
             self.session_log()
+            self.close_windows()
         except Exception as error:
             self.failures.append(f"{type(error).__name__}: {error}")
         for failure in self.failures:
@@ -309,6 +312,7 @@ class Checks:
                  lambda: focused[-1] == ("page tab", "Parameter configuration"))
 
         self.menu = self.named(nodes, "popup menu", "Window menu")
+        self.closers = self.title_close(nodes, frame)
 
     def status_time(self, nodes):
         bars = [n for n, r, _ in nodes if r == "status bar"]
@@ -331,11 +335,25 @@ class Checks:
                             ("list", 2), ("scroll bar", 2), ("text", 1)):
             self.expect(roles.count(role) >= least,
                         f"session log: {least} x {role} expected, {roles.count(role)} found")
+        self.closers = self.title_close(nodes, frame) + self.closers
         bars = [n for n, r, _ in nodes if r == "scroll bar"]
         for bar in bars:
             value = bar.queryValue()
             self.expect(value.minimumValue <= value.currentValue <= value.maximumValue,
                         f"scroll bar {bar.name!r} value {value.currentValue} outside its range")
+
+
+    def title_close(self, nodes, frame):
+        """The Close button of frame's title bar (the pane named as the window)."""
+        return [n for n in self.named(nodes, "push button", "Close")
+                if n.parent.name == frame.name][:1]
+
+    def close_windows(self):
+        """The title bars' Close buttons end the program, cleanly, with every interface made."""
+        for close in self.closers:
+            self.press(close)
+        wait_for("the program to end", lambda: self.app.poll() is not None)
+        self.expect(self.app.returncode == 0, f"the program ended with {self.app.returncode}")
 
 
 def main():

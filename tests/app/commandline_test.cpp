@@ -1,5 +1,9 @@
 // Reading the program's command line into plain values, without a window.
+// The simulated module comes first: Qt defines emit as a macro.
+#include "simulatedmodule.h"
+
 #include "app/commandline.h"
+#include "cli/options.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -38,6 +42,8 @@ TEST(CommandLine, ReadsPortSettingsOpenAndLookInAnyCase)
     EXPECT_EQ(path.style, TsuiUIStyle::MacOS);
     EXPECT_EQ(path.parity, 0);
     EXPECT_EQ(Parse({"--port", "COM255"}).port, "COM255");
+    EXPECT_EQ(Parse({"--port", "COM07"}).port, "COM7");
+    EXPECT_EQ(Parse({"--parity", "none"}).parity, 0);
 }
 
 TEST(CommandLine, RefusesValuesItCannotUseAndSaysWhich)
@@ -52,7 +58,8 @@ TEST(CommandLine, RefusesValuesItCannotUseAndSaysWhich)
         {{"--port", "tty0"}, "tty0"},
         {{"--port", "COM0"}, "COM0"},
         {{"--port", "COM256"}, "COM256"},
-        {{"--port", "COM07"}, "COM07"},
+        {{"--baud", "230400"}, "230400 is not in the window's list (1200, 2400, 4800, 9600, "
+                               "19200, 38400, 57600, 115200); esp8266at can use it"},
         {{"--port", ""}, "''"},
         {{"--frobnicate"}, "frobnicate"},
         {{"stray"}, "stray"},
@@ -65,6 +72,30 @@ TEST(CommandLine, RefusesValuesItCannotUseAndSaysWhich)
     }
     // The message lists the looks to choose from.
     EXPECT_TRUE(Parse({"--style", "x"}).error.contains("MacOS, WinXP, DeepBlue, Protein, BlueGlass"));
+}
+
+// The window and esp8266at read the port and its line settings with one parser, so a value one
+// refuses the other refuses in the same words.
+TEST(CommandLine, RefusesPortsRatesAndParitiesInTheWordsOfEsp8266at)
+{
+    const std::vector<std::pair<const char*, QString>> bad = {
+        {"--port", "COM0"},  {"--port", "COM256"}, {"--port", "tty0"},  {"--port", "COM1x"},
+        {"--baud", "9601"},  {"--baud", "fast"},   {"--baud", "-9600"}, {"--parity", "mark"},
+        {"--parity", "N"},
+    };
+    for (const auto& [option, value] : bad) {
+        const QString window = Parse({option, value}).error;
+        const Cli::ParseResult cli = Cli::ParseArguments({"send", option, value, "AT"});
+        EXPECT_FALSE(window.isEmpty()) << option << " " << value.toStdString();
+        EXPECT_EQ(window, cli.error) << option << " " << value.toStdString();
+    }
+    // And what one takes, the other takes.
+    const Cli::ParseResult cli =
+        Cli::ParseArguments({"send", "--parity", "NO", "-p", "com7", "--baud", "9600", "AT"});
+    ASSERT_TRUE(cli.options) << cli.error.toStdString();
+    const LaunchOptions window = Parse({"--parity", "NO", "--port", "com7", "--baud", "9600"});
+    EXPECT_EQ(window.parity, cli.options->parity);
+    EXPECT_EQ(window.baud, cli.options->baud);
 }
 
 TEST(CommandLine, APortMustNameADeviceThatExists)
@@ -106,6 +137,17 @@ TEST(CommandLine, TheStyleOptionIsKeptFromTheApplicationObject)
     EXPECT_EQ(argv[4], nullptr);
 }
 
+// Qt's own options go to the application object, with their values; ours stay, in order.
+TEST(CommandLine, LeavesQtsOwnOptionsToTheApplicationObject)
+{
+    EXPECT_EQ(WithoutQtOptions({"esp8266wifi", "-platform", "wayland", "--port", "COM3",
+                                "--display=:1", "-reverse", "--qwindowgeometry", "10x10+0+0",
+                                "-qmljsdebugger=port:1234", "--open", "--bogus"}),
+              QStringList({"esp8266wifi", "--port", "COM3", "--open", "--bogus"}));
+    // A value that looks like an option is still the option's value.
+    EXPECT_EQ(WithoutQtOptions({"esp8266wifi", "-title", "--open"}), QStringList{"esp8266wifi"});
+}
+
 } // namespace
 
 namespace {
@@ -143,12 +185,50 @@ TEST(Program, AnswersHelpAndVersionWithoutADisplayAndRefusesBadValuesAsUsage)
     for (const char* option : {"--port", "--baud", "--parity", "--open", "--style", "--version"})
         EXPECT_TRUE(help.out.contains(option)) << option;
 
-    const ProgramRun style = RunProgram({"--style", "Aqua"}, "offscreen");
-    EXPECT_EQ(style.status, UsageExitCode);
-    EXPECT_TRUE(style.err.contains("unknown style 'Aqua'")) << style.err.toStdString();
-    const ProgramRun port = RunProgram({"--port", "/dev/no-such-adapter"}, "offscreen");
-    EXPECT_EQ(port.status, UsageExitCode);
-    EXPECT_TRUE(port.err.contains("/dev/no-such-adapter")) << port.err.toStdString();
+    // --help-all names the options of a widget application, not only the core's.
+    const ProgramRun helpAll = RunProgram({"--help-all"});
+    EXPECT_EQ(helpAll.status, 0);
+    for (const char* option : {"--platform <", "--qwindowgeometry", "--reverse", "--style <NAME>"})
+        EXPECT_TRUE(helpAll.out.contains(option)) << option;
+
+    // Usage errors are found before any window system is asked for: with no display at all,
+    // and with Qt's own options among ours.
+    QTemporaryDir aliases;
+    qputenv("ESP8266WIFI_PORTS", aliases.path().toLocal8Bit());
+    const std::vector<std::pair<QStringList, QString>> usage = {
+        {{"--style", "Aqua"}, "unknown style 'Aqua'"},
+        {{"--bogus"}, "bogus"},
+        {{"--help", "--bogus"}, "bogus"},
+        {{"--baud", "7"}, "baud rate '7'"},
+        {{"-platform", "xcb", "--port", "COM250"}, "unknown port 'COM250'"},
+        {{"--port", "/dev/no-such-adapter"}, "/dev/no-such-adapter"},
+    };
+    for (const auto& [arguments, message] : usage) {
+        const ProgramRun run = RunProgram(arguments);
+        EXPECT_EQ(run.status, UsageExitCode) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
+    }
+    EXPECT_EQ(RunProgram({"--bogus"}, "offscreen").status, UsageExitCode);
+    qunsetenv("ESP8266WIFI_PORTS");
+}
+
+TEST(Program, OpensTheNamedPortWithParityNone)
+{
+    QTemporaryDir aliases;
+    ASSERT_TRUE(aliases.isValid());
+    esp8266sim::SimulatedModule::Options options;
+    options.com = 1;
+    options.aliasFolder = aliases.path().toStdString();
+    std::string error;
+    const auto module = esp8266sim::SimulatedModule::start(options, &error);
+    ASSERT_NE(module, nullptr) << error;
+    qputenv("ESP8266WIFI_PORTS", aliases.path().toLocal8Bit());
+    // The picture is taken once the module's answer is shown: exit 0 means it opened and replied.
+    const ProgramRun run = RunProgram({"--parity", "none", "--port", "COM1", "--demo-screenshot",
+                                       aliases.path() + "/window.png"},
+                                      "offscreen");
+    qunsetenv("ESP8266WIFI_PORTS");
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 // styles and tab order, and the state the loading pass leaves behind.
 #include "appfixture.h"
 
-#include "framework/memoryreturn.h"
 
 #include <QLabel>
 #include <QMetaProperty>
@@ -277,17 +276,6 @@ TEST_F(LayoutTest, LoadingShowsTheConnectionPageAndItsPrompt)
     EXPECT_EQ(form.Label6->text(), "User parameter:");
     EXPECT_EQ(form.suiComboBox1->count(), 0);
     EXPECT_EQ(form.suiComboBox1->currentIndex(), -1);
-}
-
-// The pages the start-up trim lets go (code, the loader's tables, the memo's CJK face) come
-// back as drawing needs them: the window looks exactly as before.
-TEST_F(LayoutTest, DrawsTheSameAfterTheStartupTrim)
-{
-    TForm1& form = Form();
-    const QImage before = form.grab().toImage();
-    EXPECT_GT(ReleaseStartupPages(), std::size_t{0});
-    const QImage after = form.grab().toImage();
-    EXPECT_EQ(after, before);
 }
 
 } // namespace

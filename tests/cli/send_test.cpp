@@ -28,6 +28,14 @@ TEST_F(Send, PrintsEachAnswerAsReceivedAndSucceeds)
     EXPECT_EQ(r.err, "");
 }
 
+TEST_F(Send, TakesTheWindowsParityWordInAnyCase)
+{
+    StartModule(1);
+    const RunResult r = Run({"send", "--parity", "NO", "-p", "COM1", "AT"});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_TRUE(r.out.ends_with("\r\nOK\r\n")) << r.out;
+}
+
 TEST_F(Send, WithoutAPortUsesTheOnlyOneThatCanBeOpened)
 {
     StartModule(7);
@@ -79,11 +87,11 @@ TEST_F(Send, PortsThatCannotBeOpenedExitThreeWithTheReason)
     EXPECT_EQ(unmapped.exitStatus, 3);
     EXPECT_NE(unmapped.err.find("COM200"), std::string::npos) << unmapped.err;
 
-    // A speed the line does not take: the device is free, the setting is the reason.
+    // A speed no line takes is refused before any port is opened, in the window's words.
     StartModule(5);
     const RunResult speed = Run({"send", "-p", "COM5", "--baud", "12345", "AT"});
-    EXPECT_EQ(speed.exitStatus, 3);
-    EXPECT_NE(speed.err.find("unsupported baud rate 12345"), std::string::npos) << speed.err;
+    EXPECT_EQ(speed.exitStatus, 64);
+    EXPECT_NE(speed.err.find("unknown baud rate '12345'"), std::string::npos) << speed.err;
 
     // A port that another program holds is refused, not shared.
     auto& module = StartModule(2);

@@ -1,4 +1,5 @@
 #include "serial/portnames.h"
+#include "serial/portoptions.h"
 #include "serial/win32/win32portname.h"
 
 #include <gtest/gtest.h>
@@ -115,6 +116,54 @@ TEST(Win32PortNames, NinePlainTenAndAboveInTheDeviceNamespace)
     EXPECT_EQ(serial::Win32DeviceName(10), "\\\\.\\COM10");
     EXPECT_EQ(serial::Win32DeviceName(255), "\\\\.\\COM255");
     EXPECT_EQ(serial::Win32DeviceName(4294967295u).size(), 17u); // the longest name
+}
+
+TEST_F(PortNames, NoAliasOrTableEntryReachesBeyondTheLastListedPort)
+{
+    fs::create_symlink("/dev/pts/9", Folder + "/com255");
+    fs::create_symlink("/dev/pts/9", Folder + "/com256");
+    EXPECT_EQ(DeviceName(255), "/dev/pts/9");
+    EXPECT_EQ(DeviceName(256), "") << "the window's scan and both command lines stop at 255";
+}
+
+// The one reading of a port, a baud rate and a parity that both programs' options use.
+TEST(PortOptions, ReadsPortsRatesAndParitiesAndRefusesTheRestInOneSetOfWords)
+{
+    for (auto [text, number] : std::vector<std::pair<const char*, unsigned>>{
+             {"COM1", 1}, {"com7", 7}, {"Com255", 255}, {"COM007", 7}})
+        EXPECT_EQ(serial::ParsePortName(text).value_or(serial::PortName{}).Number, number) << text;
+    EXPECT_EQ(serial::ParsePortName("COM007")->Text(), "COM7");
+    for (const char* path : {"/dev/ttyUSB0", "./pty", "\\.\COM300"}) {
+        const auto port = serial::ParsePortName(path);
+        ASSERT_TRUE(port) << path;
+        EXPECT_EQ(port->Number, 0u);
+        EXPECT_EQ(port->Text(), path);
+    }
+    for (const char* bad : {"", "COM", "COM0", "COM256", "COM9999", "COM-1", "COM+1", "COM 1",
+                            "COM1 ", "COMX", "tty0", "1"})
+        EXPECT_FALSE(serial::ParsePortName(bad)) << bad;
+    EXPECT_EQ(serial::BadPortName("COM0"), "unknown port 'COM0' (COM1 to COM255, or a device path)");
+
+    for (int rate : {50, 1200, 9600, 115200, 230400, 921600, 4000000})
+        EXPECT_EQ(serial::ParseBaudRate(std::to_string(rate)), rate);
+    EXPECT_EQ(serial::ParseBaudRate("0115200"), 115200);
+    for (const char* bad : {"", "0", "9601", "74880", "fast", "0x2580", "+9600", "-9600", " 9600",
+                            "9600 ", "4000001", "99999999999999999999"})
+        EXPECT_FALSE(serial::ParseBaudRate(bad)) << bad;
+    const std::string badRate = serial::BadBaudRate("9601");
+    EXPECT_TRUE(badRate.starts_with("unknown baud rate '9601' (50, 75, ")) << badRate;
+    EXPECT_TRUE(badRate.ends_with(", 115200, 230400, 460800, 500000, 576000, 921600, 1000000, "
+                                  "1152000, 1500000, 2000000, 3000000, 4000000)"))
+        << badRate;
+
+    for (auto [text, code] : std::vector<std::pair<const char*, int>>{
+             {"none", 0}, {"NO", 0}, {"No", 0}, {"NONE", 0}, {"odd", 1}, {"ODD", 1},
+             {"even", 2}, {"Even", 2}})
+        EXPECT_EQ(serial::ParseParity(text), code) << text;
+    for (const char* bad : {"", "n", "mark", "space", "0", "nones", "EVEN "})
+        EXPECT_FALSE(serial::ParseParity(bad)) << bad;
+    EXPECT_EQ(serial::BadParity("mark"),
+              "unknown parity 'mark' (none, odd or even; NO for none; any case)");
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <functional>
 #include <set>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -73,6 +74,28 @@ TEST(PortWatcher, ReportsABurstOnceAndFollowsAFolderThatAppearsLater)
     ASSERT_TRUE(QDir().mkpath(aliases));
     ASSERT_TRUE(RunEventsUntil([&] { return reports > beforeReturn; }, 2000));
     EXPECT_EQ(watcher.WatchedFolders(), QStringList{aliases});
+}
+
+TEST(PortWatcher, ASteadyStreamOfChangesCannotHoldTheReportBack)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    PortWatcher watcher({folder.path()});
+    QElapsedTimer clock;
+    std::vector<qint64> reports;
+    QObject::connect(&watcher, &PortWatcher::CandidatesMayHaveChanged,
+                     [&] { reports.push_back(clock.elapsed()); });
+
+    // A change every 50 ms for five settle times, as a device that keeps flapping would make.
+    constexpr int StreamMs = 5 * PortWatcher::SettleMs;
+    clock.start();
+    for (int n = 0; clock.elapsed() < StreamMs; ++n) {
+        Touch(folder.path() + QStringLiteral("/node%1").arg(n));
+        RunEventsUntil([] { return false; }, 50);
+    }
+    // Reported while the stream still ran, and again as it went on.
+    ASSERT_GE(reports.size(), 2u) << "a watcher that waits for quiet never reports a flapping device";
+    EXPECT_LT(reports.front(), StreamMs - PortWatcher::SettleMs);
 }
 
 // The alias folder points at a temporary directory for one test.

@@ -2,7 +2,7 @@
 //   appart OUTDIR  writes esp8266wifi.png (32x32 window icon) and lamp_off/lamp_on in 32x32 and
 //   16x16, 16 colours each.
 //   appart --icons DIR  writes the program's icon for the desktop's icon theme,
-//   DIR/<N>x<N>/apps/esp8266wifi.png for N = 16, 32, 48, 64, 128 and 256.
+//   DIR/<N>x<N>/apps/org.esp8266wifi.Configurator.png (the desktop ID) for N = 16, 32, 48, 64, 128 and 256.
 #include <QColor>
 #include <QDir>
 #include <QGuiApplication>
@@ -110,7 +110,7 @@ int main(int argc, char** argv)
         for (int size : {16, 32, 48, 64, 128, 256}) {
             const QString sub = QStringLiteral("%1x%1/apps").arg(size);
             if (!theme.mkpath(sub) || !Save(WindowIcon(size), QDir(theme.filePath(sub)),
-                                            "esp8266wifi.png"))
+                                            "org.esp8266wifi.Configurator.png"))
                 return 1;
         }
         return 0;
