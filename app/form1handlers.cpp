@@ -2,6 +2,7 @@
 // connection sequence, the receive handler, the pages' show events and the log buttons.
 #include "app/unit1.h"
 
+#include "app/sessionlog.h"
 #include "workbench/catalogue.h"
 #include "workbench/composition.h"
 #include "workbench/lines.h"
@@ -44,72 +45,64 @@ void TForm1::RefreshCommandPanel()
     suiMemo2->SetText(panel->prompt);
 }
 
-void TForm1::SendCommand(const QByteArray& text)
+void TForm1::SendCommand(const QByteArray& text, int answerMs)
 {
-    // The module would take these bytes as part of the escape if they followed it too soon.
-    if (!HeldSends.empty() || Guard.WaitBeforeOtherWrite(NowMs()) > 0) {
-        HeldSends.push_back(text);
-        ShowHeldSendsToGuard();
-        ArmEscapeTimer();
-        return;
-    }
-    WriteCommand(text);
-}
-
-void TForm1::WriteCommand(const QByteArray& text)
-{
-    suiListBox2->SetItems(Workbench::SendLogLines(text));
-    Port->Write(text.constData(), unsigned(text.size()));
-    Guard.NoteTraffic(NowMs());
+    // The line shows the command when it goes out (at once, unless a "+++" holds it back).
+    Exchange->SendCommand(text, answerMs,
+                          [this, text](bool) { suiListBox2->SetItems(Workbench::SendLogLines(text)); });
 }
 
 void TForm1::SendEscape()
 {
-    if (FEscapePending) return; // the one already waiting goes out as soon as it may
-    FEscapePending = true;
-    EscapeTimerTimer();
+    if (EscapePending()) return; // the one already waiting goes out as soon as it may
+    const QByteArray text(Workbench::ExitCommand);
+    Exchange->SendEscape([this, text](bool) { suiListBox2->SetItems(Workbench::SendLogLines(text)); });
 }
 
 void TForm1::EscapeTimerTimer()
 {
-    const std::int64_t now = NowMs();
-    if (Port->LastReceivedMs() >= 0) Guard.NoteTraffic(Port->LastReceivedMs());
-    // Commands held after an earlier "+++" go first, in the order they were given.
-    if (Guard.WaitBeforeOtherWrite(now) == 0) {
-        while (!HeldSends.empty()) {
-            const QByteArray text = std::move(HeldSends.front());
-            HeldSends.pop_front();
-            WriteCommand(text);
-        }
-        ShowHeldSendsToGuard();
-    }
-    if (FEscapePending && HeldSends.empty() && Guard.WaitBeforeEscape(now) == 0) {
-        FEscapePending = false;
-        WriteCommand(QByteArray(Workbench::ExitCommand));
-        Guard.NoteEscapeSent(now);
-    }
-    ArmEscapeTimer();
+    Exchange->Advance();
 }
 
-void TForm1::ShowHeldSendsToGuard()
+void TForm1::DrainExchangeInbox()
 {
-    Guard.SetHeldWrites(GuardWriter, int(HeldSends.size()));
+    QByteArray bytes;
+    {
+        std::lock_guard lock(InboxLock);
+        bytes.swap(ExchangeInbox);
+        InboxPosted = false;
+    }
+    if (!bytes.isEmpty()) Exchange->Receive(bytes);
 }
 
-void TForm1::ArmEscapeTimer()
+void TForm1::OnAnswerComplete(const Workbench::ExchangeAnswer& answer)
 {
-    const std::int64_t now = NowMs();
-    std::int64_t wait = -1;
-    // Held commands go first, when the second after the last "+++" ends; the escape then
-    // waits for its own quiet second.
-    if (!HeldSends.empty()) wait = Guard.WaitBeforeOtherWrite(now);
-    else if (FEscapePending) wait = Guard.WaitBeforeEscape(now);
-    if (wait < 0) {
-        EscapeTimer->stop();
+    using Workbench::FinalResult;
+    // A command the module refused or failed: the block that shows its answer reads "Failed".
+    const bool refused = answer.final == FinalResult::Error || answer.final == FinalResult::Fail ||
+                         answer.final == FinalResult::Busy ||
+                         answer.final == FinalResult::SendFail ||
+                         answer.final == FinalResult::AlreadyConnected;
+    if (refused) FailedAnswer = true;
+    if (AwaitedStep == 0) return;
+    const std::int32_t step = std::exchange(AwaitedStep, 0);
+    if (answer.Succeeded()) {
+        StepAnswered = true;
         return;
     }
-    // At least a millisecond, so a wait that rounds to nothing still leaves the loop a turn.
-    EscapeTimer->start(int(std::max<std::int64_t>(wait, 1)));
+    // The sequence ends here: the next step would only run into the failure.
+    ConfigStep = 0;
+    QString said = Workbench::AnswerSummary(answer.bytes, answer.command);
+    if (answer.timedOut)
+        said = QStringLiteral("no final answer within %1 s")
+                   .arg((step == 1 ? JoinAnswerMs : StepAnswerMs) / 1000) +
+               (said.isEmpty() ? QString() : QStringLiteral(" (") + said + QLatin1Char(')'));
+    else if (answer.portLost)
+        said = QStringLiteral("the port was lost");
+    SessionLog->AddMark(QStringLiteral("step %1 (%2) failed: %3")
+                            .arg(step)
+                            .arg(Workbench::SequenceStepName(step - 1), said));
+    SetStatusText(QStringLiteral("Failed"), 1);
 }
 
 void TForm1::suiBoxAT_CmdClick()
@@ -131,7 +124,9 @@ void TForm1::suiButton4Click()
         Workbench::StartConfigSequence(suiEdit4->text(), suiEdit5->text());
     // Only an open port runs a sequence: without one the click just logs the command.
     ConfigStep = Port->IsOpen() ? step.nextConfigStep : 0;
-    SendCommand(step.command);
+    AwaitedStep = ConfigStep > 0 ? 1 : 0;
+    StepAnswered = false;
+    SendCommand(step.command, JoinAnswerMs);
 }
 
 void TForm1::RunConfigStep()
@@ -142,10 +137,15 @@ void TForm1::RunConfigStep()
         return;
     }
     // The server fields are read now, not when the sequence was started.
+    const std::int32_t sent = ConfigStep + 1; // the join was step 1
     const Workbench::SequenceStep step =
         Workbench::RunConfigStep(ConfigStep, suiEdit6->text(), suiEdit7->text());
     ConfigStep = step.nextConfigStep;
-    if (!step.command.isEmpty()) SendCommand(step.command);
+    if (step.command.isEmpty()) return;
+    // Each step waits for the final answer to the one before, then for the quiet gap.
+    AwaitedStep = sent;
+    StepAnswered = false;
+    SendCommand(step.command, StepAnswerMs);
 }
 
 void TForm1::OnReceiveNotify()
@@ -163,7 +163,10 @@ void TForm1::OnReceiveNotify()
         BlockContinues = joins && !blockEnds;
         return;
     }
-    SetStatusText(QStringLiteral("Successful"), 1);
+    // A block holding a refused command's final answer says so.
+    SetStatusText(std::exchange(FailedAnswer, false) ? QStringLiteral("Failed")
+                                                     : QStringLiteral("Successful"),
+                  1);
     const std::uint64_t serial = ++LatestBlock;
     if (!joins && part.size() < LargeBlockBytes) {
         auto rows = Workbench::SplitLineSpans<TListRowSpan>(Workbench::ShownReceivedBytes(part));

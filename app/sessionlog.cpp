@@ -87,8 +87,11 @@ TSessionLogForm::TSessionLogForm(TsuiForm* lookSource, Writer write, SessionFeed
                                  QWidget* parent)
     : QWidget(parent, Qt::Window), FClock(clock),
       FFeed([this] { PostDrain(this); }, clock),
-      FWrite(std::move(write))
+      FWrite(std::move(write)), FOwnExchange([this](const QByteArray& bytes) {
+          return FWrite && FWrite(bytes);
+      })
 {
+    FOwnExchange.NowMs = [this] { return FClock().SteadyMs; };
     QSettings settings;
     FRecord.SetMaxLines(
         std::size_t(std::max(1, settings.value(ScrollbackKey, int(SessionRecord::DefaultMaxLines))
@@ -107,9 +110,6 @@ TSessionLogForm::TSessionLogForm(TsuiForm* lookSource, Writer write, SessionFeed
     ApplyLook(lookSource ? lookSource->UIStyle() : TsuiUIStyle::DeepBlue);
     if (lookSource)
         connect(lookSource, &TsuiForm::OnUIStyleApplied, this, &TSessionLogForm::ApplyLook);
-
-    FGuardTimer.setSingleShot(true);
-    connect(&FGuardTimer, &QTimer::timeout, this, &TSessionLogForm::SendPending);
     FTranscriptRetry.setInterval(TranscriptRetryMs);
     connect(&FTranscriptRetry, &QTimer::timeout, this, [this] {
         FTranscript.Flush();
@@ -304,12 +304,8 @@ void TSessionLogForm::DrainAll()
 void TSessionLogForm::Absorb(const std::vector<SessionChunk>& chunks)
 {
     if (chunks.empty()) return;
-    for (const SessionChunk& chunk : chunks) {
+    for (const SessionChunk& chunk : chunks)
         FRecord.Append(chunk);
-        // A shared guard hears of writes from their writers and of reads from the port.
-        if (!FLastReceivedMs && chunk.Direction != SessionDirection::Mark)
-            FGuard->NoteTraffic(chunk.Time.SteadyMs);
-    }
     if (FTranscript.IsOpen()) {
         FTranscript.Append(chunks);
         ShowTranscriptState();
@@ -646,67 +642,45 @@ void TSessionLogForm::SendLine(const QString& text)
     CommandLine->clear();
     FDraft.clear();
     if (bytes.isEmpty()) return;
-    FOutbox.push_back({bytes, escape});
-    SendPending();
+    const auto told = [this](bool sent) {
+        SetStatus(sent ? QString() : QStringLiteral("Not sent: the port is not open"));
+    };
+    if (escape)
+        FExchange->SendEscape(told);
+    else
+        FExchange->SendRaw(bytes, told);
+    ShowWaiting();
 }
 
-void TSessionLogForm::ShareGuard(Workbench::EscapeGuard& guard,
-                                 std::function<std::int64_t()> nowMs,
-                                 std::function<std::int64_t()> lastReceivedMs)
+void TSessionLogForm::ShareExchange(Workbench::ExchangeDriver& exchange)
 {
-    FGuard = &guard;
-    FGuardNowMs = std::move(nowMs);
-    FLastReceivedMs = std::move(lastReceivedMs);
+    FExchange = &exchange;
 }
 
 void TSessionLogForm::DropPending()
 {
-    FGuardTimer.stop();
-    if (FOutbox.empty()) return;
-    FOutbox.clear();
-    ShowHeldLinesToGuard();
+    if (!FExchange->Engine().WritesWaiting()) return;
+    FExchange->Reset();
     SetStatus(QStringLiteral("Not sent: the port was closed"));
 }
 
-void TSessionLogForm::ShowHeldLinesToGuard()
+void TSessionLogForm::ShowWaiting()
 {
-    // Lines queued behind one of our own "+++" wait for it, not for the other writer's.
-    const auto firstEscape = std::find_if(FOutbox.begin(), FOutbox.end(),
-                                          [](const Outgoing& out) { return out.Escape; });
-    FGuard->SetHeldWrites(GuardWriter, int(std::distance(FOutbox.begin(), firstEscape)));
+    switch (FExchange->Engine().Waiting(FExchange->NowMs())) {
+    case Workbench::Exchange::Wait::QuietBeforeEscape:
+        SetStatus(QStringLiteral("Waiting for a quiet line before +++"));
+        break;
+    case Workbench::Exchange::Wait::QuietAfterEscape:
+        SetStatus(QStringLiteral("Waiting for the quiet line after +++"));
+        break;
+    case Workbench::Exchange::Wait::Nothing:
+        break;
+    }
 }
 
 void TSessionLogForm::SendPending()
 {
-    FGuardTimer.stop();
-    // The guard must know of traffic that is still on its way to the record.
-    Drain();
-    if (FFeed.PendingBytes() > 0) FGuard->NoteTraffic(NowMs());
-    if (FLastReceivedMs) {
-        const std::int64_t received = FLastReceivedMs();
-        if (received >= 0) FGuard->NoteTraffic(received);
-    }
-    while (!FOutbox.empty()) {
-        const std::int64_t now = NowMs();
-        const Outgoing& next = FOutbox.front();
-        std::int64_t wait = FGuard->WaitBeforeOtherWrite(now);
-        if (next.Escape) wait = std::max(wait, FGuard->WaitBeforeEscape(now));
-        if (wait > 0) {
-            ShowHeldLinesToGuard();
-            FGuardTimer.start(int(std::min<std::int64_t>(wait, INT_MAX)));
-            SetStatus(next.Escape ? QStringLiteral("Waiting for a quiet line before +++")
-                                  : QStringLiteral("Waiting for the quiet line after +++"));
-            return;
-        }
-        const Outgoing out = next;
-        FOutbox.pop_front();
-        const bool sent = FWrite && FWrite(out.Bytes);
-        // Noted at once: a writer sharing the guard must not wait for the record to see it.
-        if (sent) FGuard->NoteTraffic(now);
-        if (out.Escape && sent) FGuard->NoteEscapeSent(now);
-        SetStatus(sent ? QString() : QStringLiteral("Not sent: the port is not open"));
-    }
-    ShowHeldLinesToGuard();
+    FExchange->Advance();
 }
 
 void TSessionLogForm::RememberLine(const QString& text)

@@ -3,7 +3,7 @@
 // direction, as text or as hex + ASCII, a free command line with a history, saving, and a
 // transcript file that follows the session. It is fed from the port's own data path, not from
 // the framed blocks, so the main window's panes and framing are untouched by it.
-#include "workbench/escapeguard.h"
+#include "workbench/exchange.h"
 #include "workbench/sessionrecord.h"
 #include "workbench/sessiontranscript.h"
 
@@ -43,8 +43,6 @@ public:
     // Bytes taken from the feed per turn of the event loop, so a burst never holds the
     // window thread for long.
     static constexpr std::size_t BatchBytes = 64 * 1024;
-    // The free line's number among the writers of a shared escape guard.
-    static constexpr int GuardWriter = 1;
 
     // lookSource is the main window's frame, whose look this window follows.
     TSessionLogForm(TsuiForm* lookSource, Writer write,
@@ -65,16 +63,15 @@ public:
     // anything else as UTF-8 with the chosen line end. The line joins the history (and the
     // history file, unless it carries a password).
     void SendLine(const QString& text);
-    // Sends what waits for the guard once its time has come; the guard timer's slot.
+    // Writes what the port's exchange has due now (what its timer does).
     void SendPending();
-    bool EscapeWaiting() const { return !FOutbox.empty(); }
-    QTimer& GuardTimer() { return FGuardTimer; }
-    // Keeps the quiet line around "+++" with the port's other writer, so neither writes into
-    // the other's guard time. Each writer notes its own writes; the guard's times are read from
-    // nowMs, and lastReceivedMs gives the port's last received byte on that clock (-1 before
-    // any). guard must outlive this window.
-    void ShareGuard(Workbench::EscapeGuard& guard, std::function<std::int64_t()> nowMs,
-                    std::function<std::int64_t()> lastReceivedMs);
+    // Whether a "+++" waits in the exchange's outbox.
+    bool EscapeWaiting() const { return FExchange->Engine().EscapeWaiting(); }
+    // The exchange's timer: its next write that is due.
+    QTimer& GuardTimer() { return FExchange->Timer(); }
+    // Writes through the port's exchange, whose one outbox orders the window's writes and
+    // these; exchange must outlive this window. Without it the window has an exchange of its own.
+    void ShareExchange(Workbench::ExchangeDriver& exchange);
     // The port closed: what waits for the guard is dropped, never written to the next port.
     void DropPending();
 
@@ -175,34 +172,22 @@ private:
     void RecallHistory(int step);
     void RememberLine(const QString& text);
     void SetStatus(const QString& text);
-    // Tells the guard how many lines wait for the second after a "+++" to end.
-    void ShowHeldLinesToGuard();
+    // Says in the status what the first queued write waits for.
+    void ShowWaiting();
     void ToggleTranscript();
     // Tells of a transcript that started or stopped failing.
     void ShowTranscriptState();
     void AskAndSave(bool raw);
     // Writes the whole file or leaves it as it was; says which in the status.
     bool SaveFile(const QString& path, const QByteArray& bytes);
-    // The guard's clock: the shared guard's owner's, or the record's.
-    std::int64_t NowMs() const { return FGuardNowMs ? FGuardNowMs() : FClock().SteadyMs; }
-
-    struct Outgoing
-    {
-        QByteArray Bytes;
-        bool Escape = false;
-    };
 
     Workbench::SessionFeed::Clock FClock;
     Workbench::SessionFeed FFeed;
     Workbench::SessionRecord FRecord;
     Workbench::SessionTranscriptFile FTranscript;
-    Workbench::EscapeGuard FOwnGuard;
-    Workbench::EscapeGuard* FGuard = &FOwnGuard;
-    std::function<std::int64_t()> FGuardNowMs;     // set while the guard is shared
-    std::function<std::int64_t()> FLastReceivedMs; // set while the guard is shared
     Writer FWrite;
-    std::deque<Outgoing> FOutbox;
-    QTimer FGuardTimer;
+    Workbench::ExchangeDriver FOwnExchange;
+    Workbench::ExchangeDriver* FExchange = &FOwnExchange;
     QTimer FTranscriptRetry;
     QString FTranscriptProblem; // as last told
     int FDrainEvent = 0;

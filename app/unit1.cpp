@@ -11,6 +11,7 @@
 #include "workbench/portsettings.h"
 #include "workbench/statustexts.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QLocale>
 #include <QMetaMethod>
@@ -45,6 +46,13 @@ int ReceiveStartedMessage()
 }
 
 int PortLostMessage()
+{
+    static const int id = QEvent::registerEventType();
+    return id;
+}
+
+// Received bytes wait for the exchange.
+int ExchangeInboxMessage()
 {
     static const int id = QEvent::registerEventType();
     return id;
@@ -85,13 +93,33 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     Port = std::make_unique<BufferedSerialPort>();
     Port->SetNotifyTarget(this, ReceiveMessageId);
     Port->SetActivityEvents(ReceiveStartedEvent, PortLostEvent);
+    Exchange = new Workbench::ExchangeDriver(
+        [this](const QByteArray& bytes) {
+            return Port->Write(bytes.constData(), unsigned(bytes.size()));
+        },
+        this);
+    Exchange->NowMs = [this] { return NowMs(); };
+    Exchange->Engine().OnAnswerComplete = [this](const Workbench::ExchangeAnswer& answer) {
+        OnAnswerComplete(answer);
+    };
+    EscapeTimer = &Exchange->Timer();
+    ExchangeEvent = ExchangeInboxMessage();
     SessionLog = AttachSessionLog(*this);
     connect(SessionLog, &TSessionLogForm::TranscriptProblemChanged, this, [this] {
         ShowPortToolTip();
     });
-    // The free line and Exit write to one port: one quiet line around "+++" serves both.
-    SessionLog->ShareGuard(
-        Guard, [this] { return NowMs(); }, [this] { return Port->LastReceivedMs(); });
+    {
+        // The exchange reads what the port receives as it comes, beside the session log.
+        Workbench::SessionFeed* feed = &SessionLog->Feed();
+        Port->SetTrafficTap([this, feed](bool sent, const char* data, std::size_t size) {
+            feed->Append(sent ? Workbench::SessionDirection::Sent
+                              : Workbench::SessionDirection::Received,
+                         data, size);
+            if (!sent) PostToExchange(data, size);
+        });
+    }
+    // The free line and Exit write to one port through one exchange.
+    SessionLog->ShareExchange(*Exchange);
     Identifier = AttachModuleIdentifier(*this);
     ConfigStep = 0;
 
@@ -108,10 +136,6 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     // The thread ends when idle, so a window at rest keeps no sleeping thread that wakes.
     SplitPool->setExpiryTimeout(1000);
 
-    EscapeTimer = new QTimer(this);
-    EscapeTimer->setSingleShot(true);
-    EscapeTimer->setTimerType(Qt::PreciseTimer);
-    connect(EscapeTimer, &QTimer::timeout, this, &TForm1::EscapeTimerTimer);
     ReopenDeadline = new QTimer(this);
     ReopenDeadline->setSingleShot(true);
     ReopenDeadline->setInterval(ReopenWindowMs);
@@ -136,7 +160,7 @@ TForm1::~TForm1()
         Port->SetNotifyTarget(nullptr, 0);
         Port->Close();
     }
-    // Before Guard, which it shares, and after the tap that fed it is gone.
+    // Before the exchange, which it shares, and after the tap that fed it is gone.
     delete SessionLog;
     SessionLog = nullptr;
 }
@@ -396,12 +420,14 @@ void TForm1::ReleasePort()
 {
     Port->Close();
     ConfigStep = 0;
+    AwaitedStep = 0;
     // Commands given for this port are never written to whichever port opens next.
-    HeldSends.clear();
-    ShowHeldSendsToGuard();
-    FEscapePending = false;
-    EscapeTimer->stop();
     SessionLog->DropPending();
+    Exchange->Reset();
+    {
+        std::lock_guard lock(InboxLock);
+        ExchangeInbox.clear();
+    }
 }
 
 void TForm1::OnPortLost()
@@ -474,13 +500,28 @@ void TForm1::ShowPortState()
     }
 }
 
+void TForm1::PostToExchange(const char* data, std::size_t size)
+{
+    std::lock_guard lock(InboxLock);
+    // Only the answer's end matters to the exchange: a window thread that falls behind a
+    // flood keeps the newest bytes.
+    if (ExchangeInbox.size() + qsizetype(size) > InboxLimit)
+        ExchangeInbox.remove(0, std::min(ExchangeInbox.size(), ExchangeInbox.size() + qsizetype(size) - InboxLimit));
+    ExchangeInbox.append(data, qsizetype(size));
+    if (std::exchange(InboxPosted, true)) return;
+    QCoreApplication::postEvent(this, new QEvent(QEvent::Type(ExchangeEvent)));
+}
+
 void TForm1::Timer1Timer()
 {
+    // The exchange learns of a final answer before the tick asks whether the step may run.
+    DrainExchangeInbox();
     Workbench::TickAction action;
     bool counting;
     {
         std::lock_guard lock(Port->ReceiveLock);
-        action = Workbench::FramingTick(Port->ReceivedFlag, Port->IdleTicks, ConfigStep);
+        action = Workbench::FramingTick(Port->ReceivedFlag, Port->IdleTicks, ConfigStep,
+                                        StepAnswered);
         counting = Port->ReceivedFlag == 1;
     }
     // With the flag clear every tick does nothing until the next byte, whose first-byte event
@@ -505,6 +546,10 @@ bool TForm1::event(QEvent* event)
     }
     if (ReceiveMessageId != 0 && type == ReceiveMessageId) {
         OnReceiveNotify();
+        return true;
+    }
+    if (ExchangeEvent != 0 && type == ExchangeEvent) {
+        DrainExchangeInbox();
         return true;
     }
     if (ReceiveStartedEvent != 0 && type == ReceiveStartedEvent) {

@@ -7,16 +7,16 @@
 #include "serial/portidentity.h"
 #include "skin/suithemes.h"
 #include "ui_form1.h"
-#include "workbench/escapeguard.h"
+#include "workbench/exchange.h"
 
 #include <QByteArray>
 #include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class PortWatcher;
@@ -38,8 +38,11 @@ public:
     static constexpr int PortDeviceRole = Qt::UserRole + 1;
     // How long a device that hung up is waited for, to be opened again with the same settings.
     static constexpr int ReopenWindowMs = 30000;
-    // This window's number among the writers of its escape guard; the session log is the other.
-    static constexpr int GuardWriter = 0;
+    // How long a step of the connection sequence waits for its final answer: the join, others.
+    static constexpr int JoinAnswerMs = 20000;
+    static constexpr int StepAnswerMs = 10000;
+    // What waits for the exchange at most.
+    static constexpr qsizetype InboxLimit = qsizetype{4} << 20;
 
     // Builds the window from its layout, creates the port and runs FormCreate. With startTimer
     // false Timer1 never starts, so only the caller drives the ticks; otherwise it runs while
@@ -63,17 +66,18 @@ public:
     void ShowOpenIndicator();
     // Adapts the "Parameter configuration" page to the selected command.
     void RefreshCommandPanel();
-    // Shows text as the Send log's only line, then writes its bytes to the port. In the quiet
-    // second after a "+++" the command is held and goes out, in order, when it ends.
-    void SendCommand(const QByteArray& text);
-    // Exit's "+++": written once the line has been quiet for a second (sent and received);
-    // a press while one is waiting changes nothing.
+    // Shows text as the Send log's only line, then writes its bytes to the port through the
+    // port's exchange, whose answer is read (within answerMs when not 0). In the quiet second
+    // after a "+++" the command waits in the exchange's outbox and goes out, in order.
+    void SendCommand(const QByteArray& text, int answerMs = 0);
+    // Exit's "+++": written once we have written nothing for a second (what the module sends
+    // meanwhile does not count); a press while one is waiting changes nothing.
     void SendEscape();
     // Whether the rows of the latest received block are still being found (a large block is
     // split on a worker thread and shown when that is done).
     bool ReceivedBlockPending() const { return ShownBlock != LatestBlock; }
     // Whether a "+++" is waiting for a quiet line.
-    bool EscapePending() const { return FEscapePending; }
+    bool EscapePending() const { return Exchange->Engine().EscapeWaiting(); }
     // One step of the connection sequence, run by the tick.
     void RunConfigStep();
     // Shows the bytes received since the last block in the Receive list.
@@ -100,7 +104,10 @@ public:
     int ReceiveMessageId = 0;
     std::int32_t ConfigStep = 0;
     QTimer* Timer1 = nullptr;
-    // Fires when the escape's quiet second (before or after the "+++") may have passed.
+    // The port's exchange: one outbox for Send, Exit, the sequence and the session log's free
+    // line, and the reader of the module's final answers.
+    Workbench::ExchangeDriver* Exchange = nullptr;
+    // The exchange's single-shot timer: the next write or answer time-out that is due.
     QTimer* EscapeTimer = nullptr;
     // Milliseconds on the clock the port stamps received bytes with; tests may move it on.
     std::function<std::int64_t()> NowMs = &BufferedSerialPort::SteadyNowMs;
@@ -130,7 +137,7 @@ public slots:
     void suiTabSheet1Show();
     void suiTabSheet2Show();
     void suiTabSheet3Show();
-    // Writes what the escape's guard now allows and waits again for the rest.
+    // Runs what the exchange has due now (what its timer does).
     void EscapeTimerTimer();
     // Devices may have come or gone: re-fill the closed port's list, reopen a returned device.
     void OnPortCandidatesChanged();
@@ -147,12 +154,12 @@ private:
     void ShowPortState();
     // Puts the rows of block serial into the Receive list, unless a later block came since.
     void ShowRows(std::uint64_t serial, QByteArray block, std::vector<TListRowSpan> rows);
-    // Logs and writes text now, noting it as traffic for the escape's guard.
-    void WriteCommand(const QByteArray& text);
-    // Starts EscapeTimer for whatever the guard still waits for.
-    void ArmEscapeTimer();
-    // Tells the guard how many commands wait in HeldSends, so the free line's "+++" waits too.
-    void ShowHeldSendsToGuard();
+    // On the reader thread: keeps received bytes for the exchange and posts one event for them.
+    void PostToExchange(const char* data, std::size_t size);
+    // Hands what the port received since the last call to the exchange.
+    void DrainExchangeInbox();
+    // A final answer came (or none in time): paces and ends the connection sequence.
+    void OnAnswerComplete(const Workbench::ExchangeAnswer& answer);
     // Gives each label and list whose texts the window face cuts the same face a little smaller.
     void FitTextsToControls();
     // Closes the port; a running connection sequence ends with it.
@@ -176,9 +183,13 @@ private:
     bool FramePosted = false;         // the tick framed a block whose notification is pending
     bool BlockContinues = false;      // the last take was a full buffer handed over
     QByteArray SplitCarry;            // the block so far; touched only by SplitPool's tasks
-    Workbench::EscapeGuard Guard;     // the quiet line around "+++"
-    bool FEscapePending = false;      // Exit pressed, "+++" not written yet
-    std::deque<QByteArray> HeldSends; // commands held in the quiet second after "+++"
+    int ExchangeEvent = 0;            // bytes wait in ExchangeInbox
+    std::mutex InboxLock;             // guards ExchangeInbox and InboxPosted; a leaf lock
+    QByteArray ExchangeInbox;         // received bytes on their way to the exchange
+    bool InboxPosted = false;
+    std::int32_t AwaitedStep = 0;     // the sequence step (1 to 4) whose final answer is awaited
+    bool StepAnswered = true;         // the step last sent has its final answer: the next may run
+    bool FailedAnswer = false;        // a final answer since the last block said the command failed
     std::uint64_t LatestBlock = 0;    // serial number of the last block received
     std::uint64_t ShownBlock = 0;     // and of the one in the Receive list
     QThreadPool* SplitPool = nullptr; // one thread: large blocks are split in arrival order

@@ -67,6 +67,7 @@ QByteArray OutcomeJson(const PortOutcome& outcome)
         entry[QStringLiteral("final")] = TextOrNull(line.final);
         entry[QStringLiteral("ok")] = line.ok;
         entry[QStringLiteral("timed_out")] = line.timedOut;
+        entry[QStringLiteral("not_kept")] = qint64(line.notKept);
         lines.append(entry);
     }
     QJsonObject object;

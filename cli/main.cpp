@@ -141,7 +141,11 @@ int RunOnPorts(QCoreApplication& app, Console& console, const Options& options,
         });
         if (!options.json)
             QObject::connect(raw, &PortJob::LineDone, [&console, raw, several, name](int i) {
-                QByteArray text = AnswerText(raw->Outcome().lines[i].answer);
+                const LineResult& line = raw->Outcome().lines[i];
+                QByteArray text = AnswerText(line.answer);
+                // Only the end of a very long answer is kept; the start says what is missing.
+                if (line.notKept > 0)
+                    text = QByteArray::number(qulonglong(line.notKept)) + " bytes not kept\n" + text;
                 if (several)
                     text = PrefixedLines(text, name.toUtf8() + ": ");
                 else if (!text.isEmpty() && !text.endsWith('\n'))

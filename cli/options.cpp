@@ -209,6 +209,12 @@ QString FieldsProblem(const SplitArguments& split)
     return {};
 }
 
+// A join takes the firmware's own time (up to 15 s) however short --timeout is.
+int StepTimeoutMs(const QByteArray& command, int timeoutMs)
+{
+    return command.startsWith("AT+CWJAP=") ? std::max(JoinTimeoutMs, timeoutMs) : timeoutMs;
+}
+
 QString ParseSend(const SplitArguments& split, Options& options)
 {
     if (split.positionals.isEmpty()) return QStringLiteral("send needs at least one LINE");
@@ -217,10 +223,9 @@ QString ParseSend(const SplitArguments& split, Options& options)
         if (line.contains(QLatin1Char('\r')) || line.contains(QLatin1Char('\n')))
             return QStringLiteral("a LINE cannot hold a line break; give each line on its own");
         // "+++" ends transparent transmission only when it comes alone, without a line end.
-        const QByteArray bytes = line.toUtf8();
-        options.steps.append({QString(),
-                              bytes == Workbench::ExitCommand ? bytes : bytes + "\r\n",
-                              options.timeoutMs});
+        QByteArray bytes = line.toUtf8();
+        if (bytes != Workbench::ExitCommand) bytes += "\r\n";
+        options.steps.append({QString(), bytes, StepTimeoutMs(bytes, options.timeoutMs)});
     }
     return {};
 }
@@ -328,7 +333,7 @@ QString ParseCommand(const SplitArguments& split, Options& options)
     }
     const auto text = ComposeCommand(k, p, fields);
     if (!text) return QStringLiteral("%1 has nothing to send").arg(panel.command);
-    options.steps.append({QString(), *text, options.timeoutMs});
+    options.steps.append({QString(), *text, StepTimeoutMs(*text, options.timeoutMs)});
     return {};
 }
 
@@ -342,21 +347,6 @@ bool SplitServer(const QString& server, QString& host, QString& port)
     if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
         host = host.mid(1, host.size() - 2);
     return !host.isEmpty() && WholeNumber(port, 1, 65535).has_value();
-}
-
-// The names of the connection sequence's steps, by the ConfigStep that sends them.
-QString SequenceStepName(std::int32_t configStep)
-{
-    switch (configStep) {
-    case 0:
-        return QStringLiteral("join");
-    case 1:
-        return QStringLiteral("TCP connection");
-    case 2:
-        return QStringLiteral("transparent mode");
-    default:
-        return QStringLiteral("start sending");
-    }
 }
 
 QString ParseConnect(const SplitArguments& split, Options& options)
@@ -373,12 +363,12 @@ QString ParseConnect(const SplitArguments& split, Options& options)
 
     // The window's sequence, paced by each final answer instead of by a quiet gap.
     Workbench::SequenceStep step = Workbench::StartConfigSequence(ssid, password);
-    options.steps.append(
-        {SequenceStepName(0), step.command, std::max(JoinTimeoutMs, options.timeoutMs)});
+    options.steps.append({Workbench::SequenceStepName(0), step.command,
+                          StepTimeoutMs(step.command, options.timeoutMs), true});
     while (step.nextConfigStep > 0) {
         const std::int32_t configStep = step.nextConfigStep;
         step = Workbench::RunConfigStep(configStep, host, port);
-        options.steps.append({SequenceStepName(configStep), step.command, options.timeoutMs});
+        options.steps.append({Workbench::SequenceStepName(configStep), step.command, options.timeoutMs});
     }
     return {};
 }

@@ -27,6 +27,8 @@ struct Step
     QString name;       // what the step does, for reports ("join"); empty for plain lines
     QByteArray command; // the bytes written, CR LF included ("+++" alone has none)
     int timeoutMs = 0;
+    // After its OK the module's address ("WIFI GOT IP") is waited for, within timeoutMs.
+    bool waitForAddress = false;
 };
 
 struct Options

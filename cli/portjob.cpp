@@ -15,11 +15,23 @@ namespace {
 constexpr int LingerQuietMs = 50;
 constexpr int LingerCapMs = 300;
 
+// What a step's answer may add after the answer itself: the tail kept is bounded too.
+constexpr qsizetype TailKept = 64 * 1024;
+// A command the module refused as busy is sent again at most this often.
+constexpr int BusyRetryLimit = 2;
+
 QEvent::Type ReceiveEventType()
 {
     static const auto type = QEvent::Type(QEvent::registerEventType());
     return type;
 }
+
+QEvent::Type PortLostEventType()
+{
+    static const auto type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
 
 bool IsEscape(const Step& step)
 {
@@ -33,21 +45,6 @@ QString CommandName(const QByteArray& command)
     const qsizetype eq = name.indexOf('=');
     if (eq >= 0) name.truncate(eq);
     return QString::fromUtf8(name);
-}
-
-// The lines of an answer that say something: neither empty nor the echo of the command.
-QString AnswerSummary(const LineResult& line)
-{
-    const QByteArray echo = line.sent.trimmed();
-    QStringList said;
-    for (const QByteArray& raw : line.answer.split('\n')) {
-        const QByteArray text = raw.trimmed();
-        if (text.isEmpty() || text == echo) continue;
-        said.append(QString::fromUtf8(text));
-    }
-    QString summary = said.join(QStringLiteral(" / "));
-    if (summary.size() > 200) summary = summary.left(197) + QStringLiteral("...");
-    return summary;
 }
 
 QString Seconds(int ms)
@@ -66,21 +63,32 @@ QString StepLabel(const Step& step)
 void NotifyingPort::OnBytesReceived(const char* data, std::size_t size)
 {
     BufferedSerialPort::OnBytesReceived(data, size);
-    PostNotify();
+    if (!Posted.exchange(true)) PostNotify();
 }
 
 PortJob::PortJob(PortTarget target, int baud, int parity, QList<Step> steps, QObject* parent)
-    : QObject(parent), Baud(baud), Parity(parity), Steps(std::move(steps))
+    : QObject(parent), Baud(baud), Parity(parity), Steps(std::move(steps)),
+      Exchange([this](const QByteArray& bytes) {
+          return Port.Write(bytes.constData(), unsigned(bytes.size()));
+      })
 {
     Result.target = std::move(target);
-    for (QTimer* timer : {&Deadline, &GuardTimer, &LingerTimer}) {
+    for (QTimer* timer : {&GuardTimer, &AddressTimer, &LingerTimer}) {
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
-    connect(&Deadline, &QTimer::timeout, this, &PortJob::OnDeadline);
-    connect(&GuardTimer, &QTimer::timeout, this, &PortJob::OnGuardTimer);
+    connect(&GuardTimer, &QTimer::timeout, this, [this] {
+        if (State != Stage::GuardAfter) return;
+        Result.lines[Current].ok = true;
+        CompleteStep();
+    });
+    connect(&AddressTimer, &QTimer::timeout, this, &PortJob::OnAddressDeadline);
     connect(&LingerTimer, &QTimer::timeout, this, &PortJob::FinishLingering);
+    Workbench::Exchange& engine = Exchange.Engine();
+    engine.OnAnswerComplete = [this](const Workbench::ExchangeAnswer& a) { OnAnswer(a); };
+    engine.OnPortLost = [this] { OnPortLost(); };
     Port.SetNotifyTarget(this, ReceiveEventType());
+    Port.SetActivityEvents(0, PortLostEventType());
 }
 
 PortJob::~PortJob()
@@ -91,7 +99,6 @@ PortJob::~PortJob()
 
 void PortJob::Start()
 {
-    Clock.start();
     const PortTarget& target = Result.target;
     const bool opened = target.number > 0 ? Port.Open(target.number, Baud, Parity)
                                           : Port.OpenDevice(target.device, Baud, Parity);
@@ -104,8 +111,8 @@ void PortJob::Start()
         return;
     }
     // What went on before this program opened the port is unknown (a "+++" right after
-    // another run's last command must still find a quiet line), so the open counts as traffic.
-    Guard.NoteTraffic(NowMs());
+    // another run's last command must still find a quiet line), so the open counts as a write.
+    Exchange.AssumeWritten();
     StartStep(0);
 }
 
@@ -119,6 +126,8 @@ QString PortJob::ProgressText() const
         QStringLiteral("%1/%2 %3").arg(Current + 1).arg(Steps.size()).arg(StepLabel(step));
     if (State == Stage::GuardBefore || State == Stage::GuardAfter)
         text += QStringLiteral(": waiting for a quiet line");
+    else if (State == Stage::WaitForAddress)
+        text += QStringLiteral(": waiting for an address (WIFI GOT IP)");
     else if (!LastLine.isEmpty())
         text += QStringLiteral(": ") + LastLine;
     return text;
@@ -126,9 +135,14 @@ QString PortJob::ProgressText() const
 
 bool PortJob::event(QEvent* e)
 {
+    if (e->type() == PortLostEventType()) {
+        Exchange.PortLost();
+        return true;
+    }
     if (e->type() != ReceiveEventType()) return QObject::event(e);
-    const std::string bytes = Port.TakeReceived();
-    if (!bytes.empty()) OnReceived(QByteArray(bytes.data(), qsizetype(bytes.size())));
+    Port.NoteTaking();
+    const QByteArray bytes = Port.TakeReceivedBytes();
+    if (!bytes.isEmpty()) OnReceived(bytes);
     return true;
 }
 
@@ -145,93 +159,167 @@ void PortJob::StartStep(int index)
     line.sent = step.command;
     Result.lines.append(line);
     LastLine.clear();
-    Deadline.start(step.timeoutMs);
+    BusyRetries = 0;
     if (IsEscape(step)) {
-        // "+++" has no echo and no answer: it is done once the line has been quiet after it.
-        Reader = Workbench::ReplyReader();
+        // "+++" has no echo and no answer: it is done a quiet second after it went out. The
+        // wait for our own quiet line before it is no part of the step's time.
         State = Stage::GuardBefore;
-        ArmGuard();
+        Exchange.SendEscape([this](bool written) { OnEscapeWritten(written); });
     } else {
-        Reader = Workbench::ReplyReader(step.command);
         State = Stage::Answer;
-        WriteStep(step.command);
+        SendStepCommand();
     }
     emit ProgressChanged();
 }
 
-void PortJob::WriteStep(const QByteArray& bytes)
+void PortJob::SendStepCommand()
 {
-    Guard.NoteTraffic(NowMs());
-    if (Port.Write(bytes.constData(), unsigned(bytes.size()))) return;
-    EndLine(ExitPortError, QStringLiteral("cannot write to the port: %1")
-                               .arg(QString::fromStdString(Port.LastError().Message)));
+    const Step& step = Steps[Current];
+    Exchange.SendCommand(step.command, step.timeoutMs, [this](bool written) {
+        if (written) StepWrittenMs = NowMs();
+    });
 }
 
-void PortJob::ArmGuard()
+void PortJob::OnEscapeWritten(bool written)
 {
-    const std::int64_t now = NowMs();
-    if (State == Stage::GuardBefore) {
-        const std::int64_t wait = Guard.WaitBeforeEscape(now);
-        if (wait > 0) {
-            GuardTimer.start(int(wait));
-            return;
-        }
-        WriteStep(Workbench::ExitCommand);
-        if (State == Stage::Done || State == Stage::Linger) return;
-        Guard.NoteEscapeSent(NowMs());
-        State = Stage::GuardAfter;
-    }
-    const std::int64_t wait = Guard.WaitBeforeOtherWrite(NowMs());
-    if (wait > 0) {
-        GuardTimer.start(int(wait));
+    if (State != Stage::GuardBefore) return;
+    if (!written) {
+        FailStep(ExitPortError, Port.IsOpen() ? QStringLiteral("cannot write to the port: %1")
+                                                    .arg(QString::fromStdString(
+                                                        Port.LastError().Message))
+                                              : LostText());
         return;
     }
-    Result.lines[Current].ok = true;
-    Deadline.stop();
+    State = Stage::GuardAfter;
+    GuardTimer.start(int(Workbench::Exchange::EscapeGuardMs));
+    emit ProgressChanged();
+}
+
+QString PortJob::LostText() const
+{
+    return QStringLiteral("the port was lost (%1) during %2")
+        .arg(QString::fromStdString(Port.LastError().Message), StepLabel(Steps[Current]));
+}
+
+void PortJob::OnPortLost()
+{
+    if (State == Stage::GuardAfter || State == Stage::WaitForAddress) FailStep(ExitPortError, LostText());
+}
+
+void PortJob::OnAnswer(const Workbench::ExchangeAnswer& answer)
+{
+    if (State != Stage::Answer) return;
+    LineResult& line = Result.lines[Current];
+    const Step& step = Steps[Current];
+    // Every attempt's answer is shown, a refused one before the one that was taken.
+    line.answer += answer.bytes;
+    line.notKept += answer.notKept;
+    line.final = Workbench::FinalResultText(answer.final);
+    if (answer.endInChunk >= 0 && answer.endInChunk < ChunkBeingRead.size())
+        ChunkBeingRead = ChunkBeingRead.sliced(answer.endInChunk);
+    else
+        ChunkBeingRead = {};
+    if (answer.portLost) {
+        line.timedOut = true;
+        FailStep(ExitPortError, Port.IsOpen() ? QStringLiteral("cannot write to the port: %1")
+                                                    .arg(QString::fromStdString(
+                                                        Port.LastError().Message))
+                                              : LostText());
+        return;
+    }
+    if (answer.timedOut) {
+        line.timedOut = true;
+        FailStep(ExitNoAnswer, QStringLiteral("no final answer to %1 within %2 s")
+                                   .arg(StepLabel(step), Seconds(step.timeoutMs)));
+        return;
+    }
+    if (answer.final == Workbench::FinalResult::Busy) {
+        // The module's earlier command has now been answered: it is free for this one.
+        if (BusyRetries < BusyRetryLimit) {
+            ++BusyRetries;
+            SendStepCommand();
+            return;
+        }
+        FailStep(ExitFailed,
+                 QStringLiteral("%1: the module was busy (busy p...) and did not take it, %2 times")
+                     .arg(StepLabel(step))
+                     .arg(BusyRetries + 1));
+        return;
+    }
+    if (answer.final == Workbench::FinalResult::Ready && !answer.echoSeen && Current == 0 &&
+        !BootRetried && !Workbench::IsRestartCommand(step.command)) {
+        // The module was starting as the port opened and lost what was sent meanwhile.
+        BootRetried = true;
+        SendStepCommand();
+        return;
+    }
+    line.ok = answer.Succeeded();
+    if (line.ok && step.waitForAddress && !answer.bytes.contains("WIFI GOT IP")) {
+        // The newer firmware answers OK before the address is assigned; the connection
+        // waits for it within the join's time.
+        State = Stage::WaitForAddress;
+        AddressCarry.clear();
+        const std::int64_t left = StepWrittenMs + step.timeoutMs - NowMs();
+        AddressTimer.start(int(std::max<std::int64_t>(0, left)));
+        emit ProgressChanged();
+        return;
+    }
     CompleteStep();
 }
 
-void PortJob::OnGuardTimer()
+void PortJob::OnAddressDeadline()
 {
-    if (State == Stage::GuardBefore || State == Stage::GuardAfter) ArmGuard();
+    if (State != Stage::WaitForAddress) return;
+    Result.lines[Current].ok = false;
+    Result.lines[Current].timedOut = true;
+    FailStep(ExitNoAnswer, QStringLiteral("%1 answered OK but no address came (WIFI GOT IP) "
+                                          "within %2 s")
+                               .arg(StepLabel(Steps[Current]), Seconds(Steps[Current].timeoutMs)));
 }
 
 void PortJob::OnReceived(const QByteArray& bytes)
 {
-    Guard.NoteTraffic(NowMs());
-    if (State == Stage::Linger) {
-        Result.lines[Current].answer += bytes;
-        if (NowMs() - LingerStartMs < LingerCapMs) LingerTimer.start(LingerQuietMs);
+    ChunkBeingRead = bytes;
+    const Stage before = State;
+    Exchange.Receive(bytes); // may end the step and start the next
+    NoteLastLine(bytes);
+    // The rest of the chunk after an answer that ended the run is its tail.
+    const QByteArrayView rest = before == Stage::Answer ? ChunkBeingRead : QByteArrayView(bytes);
+    ChunkBeingRead = {};
+    if (State == Stage::WaitForAddress) {
+        Result.lines[Current].answer += rest.first(std::min<qsizetype>(rest.size(), TailKept));
+        const QByteArray seen = AddressCarry + rest.toByteArray();
+        if (seen.contains("WIFI GOT IP\r")) {
+            AddressTimer.stop();
+            CompleteStep();
+            return;
+        }
+        AddressCarry = seen.right(16);
         return;
     }
-    if (State != Stage::Answer && State != Stage::GuardBefore && State != Stage::GuardAfter)
-        return;
-    // "+++" is answered by nothing the reader could end; whatever comes is kept as it is.
-    const bool complete = State == Stage::Answer && Reader.Feed(bytes);
-    LineResult& current = Result.lines[Current];
-    if (State == Stage::Answer)
-        current.answer = Reader.Answer();
-    else
-        current.answer += bytes;
+    if (State == Stage::Linger && !rest.isEmpty()) {
+        LineResult& current = Result.lines[Current];
+        const qsizetype take = std::min(rest.size(), TailKept - TailBytes);
+        current.answer += rest.first(take);
+        TailBytes += take;
+        if (NowMs() - LingerStartMs < LingerCapMs) LingerTimer.start(LingerQuietMs);
+    }
+}
+
+void PortJob::NoteLastLine(const QByteArray& bytes)
+{
     // The progress shows the last line received, but not the echo, which may hold a password.
-    const QByteArray echo = current.sent.trimmed();
+    if (Current < 0 || Current >= Result.lines.size()) return;
+    const QByteArray echo = Result.lines[Current].sent.trimmed();
+    const QByteArrayView tail = QByteArrayView(bytes).last(std::min<qsizetype>(bytes.size(), 256));
     QString last;
-    const QList<QByteArray> lines = current.answer.split('\n');
+    const QList<QByteArray> lines = tail.toByteArray().split('\n');
     for (auto it = lines.rbegin(); it != lines.rend() && last.isEmpty(); ++it)
         if (const QByteArray text = it->trimmed(); !text.isEmpty() && text != echo)
             last = QString::fromUtf8(text);
-    if (last != LastLine) {
-        LastLine = last;
-        emit ProgressChanged();
-    }
-    if (State == Stage::GuardBefore) ArmGuard(); // traffic moves the quiet line further away
-    if (complete) {
-        Deadline.stop();
-        current.final = Workbench::FinalResultText(Reader.Final());
-        current.ok = Reader.Succeeded();
-        current.answer += Reader.Rest();
-        CompleteStep();
-    }
+    if (last.isEmpty() || last == LastLine) return;
+    LastLine = last;
+    emit ProgressChanged();
 }
 
 void PortJob::CompleteStep()
@@ -247,39 +335,22 @@ void PortJob::CompleteStep()
         return;
     }
     const Step& step = Steps[Current];
-    const QString said = AnswerSummary(line);
-    QString error;
-    if (Reader.Final() == Workbench::FinalResult::Ready)
-        error = QStringLiteral("%1: the module restarted (ready) instead of answering")
-                    .arg(StepLabel(step));
+    QString said = Workbench::AnswerSummary(line.answer, line.sent);
+    if (line.notKept > 0) said = QStringLiteral("(%1 bytes not kept) ").arg(line.notKept) + said;
+    if (line.final == Workbench::FinalResultText(Workbench::FinalResult::Ready))
+        FailStep(ExitFailed, QStringLiteral("%1: the module restarted (ready) instead of answering")
+                                 .arg(StepLabel(step)));
     else
-        error = QStringLiteral("%1 failed: the module answered %2")
-                    .arg(StepLabel(step), said.isEmpty() ? line.final : said);
-    if (Steps.size() > 1)
-        error = QStringLiteral("step %1 of %2, %3").arg(Current + 1).arg(Steps.size()).arg(error);
-    EndLine(ExitFailed, error);
+        FailStep(ExitFailed, QStringLiteral("%1 failed: the module answered %2")
+                                 .arg(StepLabel(step), said.isEmpty() ? line.final : said));
 }
 
-void PortJob::OnDeadline()
+void PortJob::FailStep(int exitStatus, const QString& what)
 {
-    if (State != Stage::Answer && State != Stage::GuardBefore && State != Stage::GuardAfter)
-        return;
-    GuardTimer.stop();
-    Result.lines[Current].timedOut = true;
-    const Step& step = Steps[Current];
-    QString error;
-    if (!Port.IsOpen())
-        error = QStringLiteral("the port was lost (%1) while waiting for %2")
-                    .arg(QString::fromStdString(Port.LastError().Message), StepLabel(step));
-    else if (IsEscape(step))
-        error = QStringLiteral("the line did not go quiet for +++ within %1 s")
-                    .arg(Seconds(step.timeoutMs));
-    else
-        error = QStringLiteral("no final answer to %1 within %2 s")
-                    .arg(StepLabel(step), Seconds(step.timeoutMs));
+    QString error = what;
     if (Steps.size() > 1)
         error = QStringLiteral("step %1 of %2, %3").arg(Current + 1).arg(Steps.size()).arg(error);
-    EndLine(Port.IsOpen() ? ExitNoAnswer : ExitPortError, error);
+    EndLine(exitStatus, error);
 }
 
 // The current line is over; its tail is gathered before the run ends.
@@ -287,13 +358,14 @@ void PortJob::EndLine(int exitStatus, QString error)
 {
     PendingExit = exitStatus;
     PendingError = std::move(error);
-    Deadline.stop();
     GuardTimer.stop();
+    AddressTimer.stop();
     if (!Port.IsOpen()) {
         FinishLingering();
         return;
     }
     State = Stage::Linger;
+    TailBytes = 0;
     LingerStartMs = NowMs();
     LingerTimer.start(LingerQuietMs);
 }
@@ -306,9 +378,10 @@ void PortJob::FinishLingering()
 
 void PortJob::Finish(int exitStatus, QString error)
 {
-    Deadline.stop();
     GuardTimer.stop();
+    AddressTimer.stop();
     LingerTimer.stop();
+    Exchange.Reset();
     Port.Close();
     Result.exitStatus = exitStatus;
     Result.error = std::move(error);

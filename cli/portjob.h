@@ -1,14 +1,14 @@
 #pragma once
 // One port's run: open it, send each step once the module has given its final answer to the
 // one before, and stop at the first failure. Driven by the event loop: the port's reader
-// thread posts an event for every read, and the only timers are the time-out of the step and
-// the quiet line around "+++".
+// thread posts one event while bytes wait to be taken, and the port's exchange engine keeps
+// the steps' time-outs and the quiet line around "+++".
 #include "cli/options.h"
 #include "serial/bufferedserialport.h"
-#include "workbench/escapeguard.h"
-#include "workbench/replies.h"
+#include "workbench/exchange.h"
 
-#include <QElapsedTimer>
+#include <atomic>
+
 #include <QObject>
 #include <QTimer>
 
@@ -29,7 +29,8 @@ struct LineResult
 {
     QString step;      // the step's name, empty for plain lines
     QByteArray sent;   // the bytes written
-    QByteArray answer; // every byte received for it, as received
+    QByteArray answer; // the bytes received for it, as received (the last 1 MiB of them)
+    std::uint64_t notKept = 0; // bytes of the answer received but not kept
     QString final;     // the final result line ("OK", "FAIL" ...); empty when there was none
     bool ok = false;
     bool timedOut = false;
@@ -43,11 +44,19 @@ struct PortOutcome
     QList<LineResult> lines;
 };
 
-// The serial port of a run: tells its owner of every read at once, so nothing polls.
+// The serial port of a run: tells its owner of a read at once, so nothing polls, with one
+// event at a time however fast bytes come, so the owner's timers are never starved.
 class NotifyingPort : public BufferedSerialPort
 {
+public:
+    // The owner is about to take what was received: the next read posts again.
+    void NoteTaking() { Posted.store(false); }
+
 protected:
     void OnBytesReceived(const char* data, std::size_t size) override;
+
+private:
+    std::atomic<bool> Posted{false};
 };
 
 class PortJob : public QObject
@@ -60,7 +69,6 @@ public:
 
     // Opens the port and sends the first step; Finished may come before this returns.
     void Start();
-    bool IsDone() const { return State == Stage::Done; }
     const PortOutcome& Outcome() const { return Result; }
     // One line about what the port is doing now, for the progress display.
     QString ProgressText() const;
@@ -75,34 +83,42 @@ protected:
     bool event(QEvent* e) override;
 
 private:
-    enum class Stage { Idle, Answer, GuardBefore, GuardAfter, Linger, Done };
+    enum class Stage { Idle, Answer, GuardBefore, GuardAfter, WaitForAddress, Linger, Done };
 
     void StartStep(int index);
-    void WriteStep(const QByteArray& bytes);
-    void ArmGuard();
-    void OnGuardTimer();
-    void OnDeadline();
+    void SendStepCommand();
+    void OnAnswer(const Workbench::ExchangeAnswer& answer);
+    void OnEscapeWritten(bool written);
+    void OnPortLost();
+    void OnAddressDeadline();
     void OnReceived(const QByteArray& bytes);
+    void NoteLastLine(const QByteArray& bytes);
     void CompleteStep();
+    void FailStep(int exitStatus, const QString& what);
+    QString LostText() const;
     void EndLine(int exitStatus, QString error);
     void FinishLingering();
     void Finish(int exitStatus, QString error);
-    std::int64_t NowMs() const { return Clock.elapsed(); }
+    std::int64_t NowMs() const { return Workbench::SteadyMs(); }
 
     PortOutcome Result;
     int Baud;
     int Parity;
     QList<Step> Steps;
     NotifyingPort Port;
-    Workbench::EscapeGuard Guard;
-    Workbench::ReplyReader Reader;
-    QElapsedTimer Clock;
-    QTimer Deadline;
-    QTimer GuardTimer;
+    Workbench::ExchangeDriver Exchange;
+    QTimer GuardTimer;   // the quiet second after "+++"
+    QTimer AddressTimer; // the rest of the join's time, for "WIFI GOT IP" after OK
     QTimer LingerTimer;
     Stage State = Stage::Idle;
     int Current = -1;
+    int BusyRetries = 0;      // of the current step
+    bool BootRetried = false; // the first step was sent again after the module's start
+    std::int64_t StepWrittenMs = 0;
+    QByteArray AddressCarry; // the end of what came while waiting for "WIFI GOT IP"
+    QByteArrayView ChunkBeingRead;
     std::int64_t LingerStartMs = 0;
+    qsizetype TailBytes = 0; // kept of the tail so far
     int PendingExit = ExitOk;
     QString PendingError;
     QString LastLine; // the last line received, for the progress display

@@ -3,7 +3,7 @@
 namespace Workbench {
 
 TickAction FramingTick(std::uint8_t& receivedFlag, std::uint32_t& idleTicks,
-                       std::int32_t configStep)
+                       std::int32_t configStep, bool stepAnswered)
 {
     if (receivedFlag != 1) return TickAction::None; // nothing arrived since the last block
     idleTicks += 1;
@@ -14,7 +14,7 @@ TickAction FramingTick(std::uint8_t& receivedFlag, std::uint32_t& idleTicks,
     }
     // A running sequence keeps the flag and the count: with no byte before the next tick the
     // following step runs at once.
-    if (configStep <= 0 || idleTicks < StepGapTicks) return TickAction::None;
+    if (configStep <= 0 || idleTicks < StepGapTicks || !stepAnswered) return TickAction::None;
     return TickAction::RunStepThenPost;
 }
 

@@ -20,8 +20,9 @@ enum class TickAction {
 // One tick over the port's receive state; the caller holds the port's ReceiveLock and acts
 // on the result after releasing it. Frames a block (clears the flag and the count) after
 // FrameGapTicks with no sequence; with a sequence (configStep > 0) asks for a step after
-// StepGapTicks and leaves flag and count as they are.
+// StepGapTicks and leaves flag and count as they are, but only once the step before has its
+// final answer (stepAnswered): a quiet gap inside a join is no answer.
 TickAction FramingTick(std::uint8_t& receivedFlag, std::uint32_t& idleTicks,
-                       std::int32_t configStep);
+                       std::int32_t configStep, bool stepAnswered = true);
 
 } // namespace Workbench

@@ -2,6 +2,8 @@
 // A dialogue with whatever is on a serial line, as a state machine without I/O: it writes and
 // sets the rate through a ProbeLine, is fed what the line receives and told the time, and is
 // woken at NextDueMs(). The probe and the rate change are such tasks; one runner drives both.
+#include "workbench/exchange.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -19,6 +21,25 @@ public:
     // Sets the line rate in place; false when the port cannot take it.
     virtual bool SetRate(int baud) = 0;
     virtual bool Write(const QByteArray& bytes) = 0;
+};
+
+// One command of a task and its answer, read by the port's exchange engine like every other
+// answer (echo, "busy p...", +IPD payloads, a restart), on the task's own line.
+class LineQuery
+{
+public:
+    explicit LineQuery(ProbeLine& line);
+    // Writes command (its line end included) and reads its answer; false when nothing went out.
+    bool Send(const QByteArray& command, std::int64_t nowMs);
+    // Takes received bytes; true once the answer is complete.
+    bool Feed(QByteArrayView bytes, std::int64_t nowMs);
+    // The complete answer (empty before).
+    const ExchangeAnswer& Answer() const { return Answered; }
+
+private:
+    Exchange Engine;
+    ExchangeAnswer Answered;
+    bool Complete = false;
 };
 
 class LineTask

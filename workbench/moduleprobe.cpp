@@ -68,7 +68,7 @@ const QList<QByteArray>& ModuleProbe::Queries()
 ModuleProbe::ModuleProbe(ProbeLine& line, QList<int> rates, int restoreRate, bool queries,
                          ProbeTiming timing)
     : Line(line), Rates(std::move(rates)), RestoreRate(restoreRate), WithQueries(queries),
-      Timing(timing)
+      Timing(timing), Query(line)
 {
     QueryList = WithQueries ? Queries() : QList<QByteArray>{Queries().first()};
 }
@@ -156,7 +156,7 @@ void ModuleProbe::Feed(QByteArrayView bytes, std::int64_t nowMs)
         if (State != Stage::Settling) TakeLines(nowMs);
         return;
     case Stage::Querying:
-        if (Reader.Feed(bytes)) EndQuery(nowMs);
+        if (Query.Feed(bytes, nowMs)) EndQuery(nowMs);
         return;
     case Stage::Idle:
     case Stage::Done:
@@ -280,19 +280,18 @@ void ModuleProbe::StartQuery(std::int64_t nowMs)
         return;
     }
     const QByteArray& command = QueryList[QueryIndex];
-    Reader = ReplyReader(command);
     State = Stage::Querying;
     QueryDeadlineMs = nowMs + Timing.queryTimeoutMs;
-    if (!Line.Write(command + "\r\n")) Fail(QStringLiteral("cannot write to the port"));
+    if (!Query.Send(command + "\r\n", nowMs)) Fail(QStringLiteral("cannot write to the port"));
 }
 
 void ModuleProbe::EndQuery(std::int64_t nowMs)
 {
     ProbeQuery query;
     query.command = QueryList[QueryIndex];
-    query.answer = Reader.Answer();
-    query.final = FinalResultText(Reader.Final());
-    query.ok = Reader.Succeeded();
+    query.answer = Query.Answer().bytes;
+    query.final = FinalResultText(Query.Answer().final);
+    query.ok = Query.Answer().Succeeded();
     Outcome.queries.append(query);
     ModuleFacts& facts = Outcome.facts;
     if (query.ok) {

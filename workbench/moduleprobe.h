@@ -6,7 +6,6 @@
 // line going quiet) or on a short silence, so a wrong rate costs little.
 #include "workbench/linetask.h"
 #include "workbench/modulefacts.h"
-#include "workbench/replies.h"
 
 #include <QByteArray>
 #include <QList>
@@ -129,7 +128,7 @@ private:
     int QueryIndex = -1;
     std::int64_t QueryDeadlineMs = 0;
     QList<QByteArray> QueryList;
-    ReplyReader Reader;
+    LineQuery Query;
 };
 
 } // namespace Workbench

@@ -16,7 +16,8 @@ bool HoldsOk(const QByteArray& bytes)
 RateChange::RateChange(ProbeLine& line, QList<int> rates, int restoreRate, int to, bool save,
                        ProbeTiming timing)
     : Line(line), To(to), Save(save), Timing(timing),
-      Probe(std::make_unique<ModuleProbe>(line, std::move(rates), restoreRate, false, timing))
+      Probe(std::make_unique<ModuleProbe>(line, std::move(rates), restoreRate, false, timing)),
+      Query(line)
 {
     Outcome.to = to;
 }
@@ -82,9 +83,9 @@ void RateChange::AfterProbe(std::int64_t nowMs)
         return;
     }
     State = Stage::Commanding;
-    Reader = ReplyReader(Outcome.command.command);
     DueMs = nowMs + Timing.queryTimeoutMs;
-    if (!Line.Write(Outcome.command.command)) Fail(QStringLiteral("cannot write to the port"));
+    if (!Query.Send(Outcome.command.command, nowMs))
+        Fail(QStringLiteral("cannot write to the port"));
 }
 
 void RateChange::SendCheck(std::int64_t nowMs, bool flush)
@@ -103,12 +104,12 @@ void RateChange::Feed(QByteArrayView bytes, std::int64_t nowMs)
         if (Probe->Done()) AfterProbe(nowMs);
         return;
     case Stage::Commanding:
-        if (!Reader.Feed(bytes)) return;
-        if (!Reader.Succeeded()) {
+        if (!Query.Feed(bytes, nowMs)) return;
+        if (!Query.Answer().Succeeded()) {
             Finish(RateChangeOutcome::Refused,
                    QStringLiteral("%1 is refused: the module answered %2 to %3")
                        .arg(To)
-                       .arg(FinalResultText(Reader.Final()), Outcome.command.name));
+                       .arg(FinalResultText(Query.Answer().final), Outcome.command.name));
             return;
         }
         // The OK came at the old rate; what follows comes at the new one.

@@ -68,7 +68,7 @@ private:
     std::unique_ptr<ModuleProbe> Probe;
     RateChangeResult Outcome;
     Stage State = Stage::Idle;
-    ReplyReader Reader;        // the rate command's answer
+    LineQuery Query;           // the rate command and its answer
     QByteArray CheckBytes;     // what came since the last AT of a check
     int Tries = 0;
     std::int64_t DueMs = 0;

@@ -1,18 +1,23 @@
 #include "workbench/replies.h"
 
+#include <QByteArray>
+
 #include <array>
 #include <utility>
 
 namespace Workbench {
 namespace {
 
-constexpr std::array<std::pair<FinalResult, const char*>, 6> finalLines{{
+constexpr std::array<std::pair<FinalResult, const char*>, 9> finalLines{{
     {FinalResult::Ok, "OK"},
     {FinalResult::Error, "ERROR"},
     {FinalResult::Fail, "FAIL"},
     {FinalResult::SendOk, "SEND OK"},
     {FinalResult::SendFail, "SEND FAIL"},
+    {FinalResult::AlreadyConnected, "ALREADY CONNECTED"},
+    {FinalResult::Prompt, ">"},
     {FinalResult::Ready, "ready"},
+    {FinalResult::Busy, "busy p..."},
 }};
 
 QByteArrayView withoutLineEnd(QByteArrayView line)
@@ -22,20 +27,15 @@ QByteArrayView withoutLineEnd(QByteArrayView line)
     return line;
 }
 
-// Restarting commands: the module says OK, restarts, and says ready when it listens again.
-bool isRestartCommand(QByteArrayView command)
-{
-    const QByteArray name = command.toByteArray().trimmed().toUpper();
-    return name == "AT+RST" || name == "AT+RESTORE";
-}
-
 } // namespace
 
 FinalResult FinalResultOfLine(QByteArrayView line)
 {
     line = withoutLineEnd(line);
     for (const auto& [result, text] : finalLines)
-        if (line == QByteArrayView(text)) return result;
+        if (result != FinalResult::Prompt && result != FinalResult::Busy &&
+            line == QByteArrayView(text))
+            return result;
     return FinalResult::None;
 }
 
@@ -51,6 +51,7 @@ bool FinalResultSucceeded(FinalResult result, bool restartCommand)
     switch (result) {
     case FinalResult::Ok:
     case FinalResult::SendOk:
+    case FinalResult::Prompt:
         return true;
     case FinalResult::Ready:
         return restartCommand;
@@ -58,51 +59,17 @@ bool FinalResultSucceeded(FinalResult result, bool restartCommand)
     case FinalResult::Error:
     case FinalResult::Fail:
     case FinalResult::SendFail:
+    case FinalResult::AlreadyConnected:
+    case FinalResult::Busy:
         return false;
     }
     return false;
 }
 
-ReplyReader::ReplyReader(const QByteArray& command)
-    : Echo(withoutLineEnd(command).toByteArray()), Restart(isRestartCommand(command)),
-      EchoPending(!Echo.isEmpty())
+bool IsRestartCommand(QByteArrayView command)
 {
-}
-
-bool ReplyReader::Feed(QByteArrayView chunk)
-{
-    if (Complete()) {
-        After.append(chunk);
-        return true;
-    }
-    // Lines end at LF (the module ends every line with CR LF); CRs before it are dropped when
-    // the line is judged. The answer ends right after the final line's LF.
-    for (qsizetype i = 0; i < chunk.size(); ++i) {
-        Received.append(chunk[i]);
-        if (chunk[i] != '\n') continue;
-        EndLine(Received.size());
-        if (Complete()) {
-            After.append(chunk.sliced(i + 1));
-            return true;
-        }
-    }
-    return false;
-}
-
-void ReplyReader::EndLine(qsizetype end)
-{
-    const QByteArrayView line =
-        withoutLineEnd(QByteArrayView(Received).sliced(LineStart, end - LineStart));
-    LineStart = end;
-    if (line.isEmpty()) return;
-    if (EchoPending) {
-        EchoPending = false;
-        if (line == QByteArrayView(Echo)) return;
-    }
-    const FinalResult result = FinalResultOfLine(line);
-    // A restart's OK only says that the restart begins.
-    if (result == FinalResult::Ok && Restart) return;
-    Result = result;
+    const QByteArray name = command.toByteArray().trimmed().toUpper();
+    return name == "AT+RST" || name == "AT+RESTORE";
 }
 
 } // namespace Workbench

@@ -19,4 +19,18 @@ SequenceStep RunConfigStep(std::int32_t configStep, const QString& serverIp,
     return {0, QByteArrayLiteral("AT+CIPSEND\r\n")};
 }
 
+QString SequenceStepName(std::int32_t configStep)
+{
+    switch (configStep) {
+    case 0:
+        return QStringLiteral("join");
+    case 1:
+        return QStringLiteral("TCP connection");
+    case 2:
+        return QStringLiteral("transparent mode");
+    default:
+        return QStringLiteral("start sending");
+    }
+}
+
 } // namespace Workbench

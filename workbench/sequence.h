@@ -25,4 +25,8 @@ SequenceStep StartConfigSequence(const QString& ssid, const QString& pwd);
 SequenceStep RunConfigStep(std::int32_t configStep, const QString& serverIp,
                            const QString& serverPort);
 
+// The name of a step for reports, by the ConfigStep that sends it: 0 the join (sent by the
+// click), 1 the TCP connection, 2 transparent mode, 3 start sending.
+QString SequenceStepName(std::int32_t configStep);
+
 } // namespace Workbench

@@ -157,17 +157,19 @@ bool AppTest::RunEventsUntil(const std::function<bool()>& done, int timeoutMs)
 
 bool AppTest::TickInRealTime(const std::function<bool()>& done, int timeoutMs)
 {
-    // Like the window's timer, a late tick is not made up for by a burst of ticks: a burst
-    // would run several sequence steps before the module could answer the first.
+    // Like the window's precise timer, ticks keep to a 10 ms grid (200 ticks are 2 s), and a
+    // late tick is not made up for by a burst of ticks: a burst would run several sequence
+    // steps before the module could answer the first.
     QElapsedTimer clock;
     clock.start();
-    QElapsedTimer sinceTick;
-    sinceTick.start();
+    qint64 nextTick = 10;
     while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        if (sinceTick.elapsed() >= 10) {
-            sinceTick.restart();
+        const qint64 now = clock.elapsed();
+        if (now > timeoutMs) return false;
+        if (now >= nextTick) {
             Tick(1);
+            nextTick += 10;
+            if (nextTick <= now) nextTick = now - now % 10 + 10; // missed ticks are skipped
         } else {
             QThread::msleep(1);
         }

@@ -5,6 +5,8 @@
 
 #include "appfixture.h"
 
+#include "app/sessionlog.h"
+
 #include <QElapsedTimer>
 #include <QTest>
 #include <arpa/inet.h>
@@ -214,6 +216,192 @@ TEST_F(ModuleTest, TheSequenceRunsWithAModuleThatDoesNotEcho)
     RunSequenceInRealTime(server, joinReply, joinedAfterMs);
     EXPECT_GE(joinedAfterMs, 2000);
     EXPECT_EQ(joinReply, QStringList({"WIFI CONNECTED", "WIFI GOT IP", "", "OK"}));
+}
+
+} // namespace
+
+namespace {
+
+using Workbench::SessionChunk;
+using Workbench::SessionDirection;
+
+// Against the module as real firmware behaves: the sequence is paced by the final answers.
+class PacedSequenceTest : public ModuleTest
+{
+protected:
+    // What the session log saw, in order.
+    std::vector<SessionChunk> Traffic()
+    {
+        QCoreApplication::sendPostedEvents(Form().SessionLog);
+        Form().SessionLog->Drain();
+        return Form().SessionLog->Record().Chunks();
+    }
+    // For each command sent after the first: how long after the module's last byte it went,
+    // and the received bytes since the command before it.
+    struct Gap
+    {
+        QByteArray command;
+        std::int64_t afterLastByteMs;
+        QByteArray answerBefore;
+    };
+    std::vector<Gap> Gaps()
+    {
+        std::vector<Gap> gaps;
+        std::int64_t lastReceived = -1;
+        QByteArray received;
+        bool first = true;
+        for (const SessionChunk& c : Traffic()) {
+            if (c.Direction == SessionDirection::Received) {
+                lastReceived = c.Time.SteadyMs;
+                received += c.Bytes;
+            } else if (c.Direction == SessionDirection::Sent) {
+                if (!first) gaps.push_back({c.Bytes, c.Time.SteadyMs - lastReceived, received});
+                first = false;
+                received.clear();
+            }
+        }
+        return gaps;
+    }
+    QByteArray Received()
+    {
+        QByteArray all;
+        for (const SessionChunk& c : Traffic())
+            if (c.Direction == SessionDirection::Received) all += c.Bytes;
+        return all;
+    }
+    // Whether the module answered the last command with the prompt of transparent mode.
+    bool PromptAfterLastCommand()
+    {
+        QByteArray after;
+        for (const SessionChunk& c : Traffic()) {
+            if (c.Direction == SessionDirection::Sent) after.clear();
+            if (c.Direction == SessionDirection::Received) after += c.Bytes;
+        }
+        return after.contains(">");
+    }
+    // Opens COM1 on a module that may boot as it opens, and waits for it to be ready.
+    void OpenAndSettle(LoopbackServer& server)
+    {
+        TForm1& form = Form();
+        ClickOpen();
+        ASSERT_TRUE(form.Port->IsOpen());
+        // A module that boots as the port opens is ready once it says so.
+        RunEventsUntil([&] { return Received().contains("ready\r\n"); }, 3000);
+        WaitForQuietLine(100, 1000);
+        Tick(20);
+        form.suiEdit4->setText("esp-test");
+        form.suiEdit5->setText("password123");
+        form.suiEdit6->setText("127.0.0.1");
+        form.suiEdit7->setText(QString::number(server.Port));
+    }
+};
+
+TEST_F(PacedSequenceTest, ReachesTransparentModeWithEachStepTwoSecondsAfterTheFinalAnswer)
+{
+    esp8266sim::ModuleOptions realistic; // silences of more than 2 s inside the join
+    esp8266sim::ModuleOptions newer;
+    newer.firmware = 2;
+    newer.okBeforeIp = true;
+    esp8266sim::ModuleOptions booting;
+    booting.bootOnOpen = true;
+    esp8266sim::ModuleOptions late;
+    late.echoLatencyMs = 25; // an adapter's latency timer: the echo comes after the next tick
+    for (const auto& [name, options] :
+         std::vector<std::pair<const char*, esp8266sim::ModuleOptions>>{
+             {"realistic", realistic}, {"firmware 2, OK before IP", newer},
+             {"boot on open", booting}, {"echo latency 25 ms", late}}) {
+        SCOPED_TRACE(name);
+        if (Form().Port->IsOpen()) ClickOpen();
+        StartModule(options);
+        LoopbackServer server;
+        OpenAndSettle(server);
+        QTest::mouseClick(Form().suiButton4, Qt::LeftButton);
+        ASSERT_TRUE(TickInRealTime([&] { return Form().ConfigStep == 0; }, 30000));
+        // The last step's answer, then the module is in transparent mode.
+        ASSERT_TRUE(TickInRealTime([&] { return PromptAfterLastCommand(); }, 5000));
+        EXPECT_TRUE(server.Accept(5000));
+        for (const std::string& heard : Module->state().commands)
+            EXPECT_EQ(heard.find("busy"), std::string::npos) << heard;
+        std::vector<Gap> gaps = Gaps();
+        ASSERT_GE(gaps.size(), 3u);
+        gaps.erase(gaps.begin(), gaps.end() - 3); // this run's three steps after the join
+        for (const Gap& g : gaps) {
+            EXPECT_TRUE(g.answerBefore.contains("OK\r\n")) << g.command.constData();
+            EXPECT_NEAR(double(g.afterLastByteMs), 2000.0, 50.0) << g.command.constData();
+        }
+        EXPECT_EQ(Form().suiStatusBar1->PanelText(1), "Successful");
+    }
+}
+
+TEST_F(PacedSequenceTest, ARefusedJoinStopsTheSequenceAndReadsFailed)
+{
+    LoopbackServer server;
+    OpenAndSettle(server);
+    TForm1& form = Form();
+    form.suiEdit5->setText("wrong password");
+    QTest::mouseClick(form.suiButton4, Qt::LeftButton);
+    ASSERT_TRUE(TickInRealTime([&] { return form.ConfigStep == 0; }, 5000));
+    Tick(300); // no step follows, and the answer is framed as a block of its own
+    EXPECT_EQ(form.suiListBox2->Items(), QStringList{"Send--> AT+CWJAP=\"esp-test\",\"wrong password\""});
+    EXPECT_TRUE(form.suiListBox1->Items().contains("FAIL"));
+    EXPECT_EQ(form.suiStatusBar1->PanelText(1), "Failed");
+    bool marked = false;
+    for (const SessionChunk& c : Traffic())
+        marked |= c.Direction == SessionDirection::Mark &&
+                  c.Bytes.contains("step 1 (join) failed: +CWJAP:") && c.Bytes.contains("FAIL");
+    EXPECT_TRUE(marked);
+
+    // A single command answered ERROR reads Failed too.
+    form.suiPageControl1->SetActivePage(form.suiTabSheet1);
+    form.suiBoxAT_Cmd->setCurrentIndex(10); // AT+CIPSTART with no address: ERROR
+    emit form.suiBoxAT_Cmd->activated(10);
+    QTest::mouseClick(form.suiButton3, Qt::LeftButton);
+    ASSERT_TRUE(WaitForQuietLine());
+    Tick(20);
+    EXPECT_TRUE(form.suiListBox1->Items().contains("ERROR"));
+    EXPECT_EQ(form.suiStatusBar1->PanelText(1), "Failed");
+}
+
+TEST_F(PacedSequenceTest, ExitLeavesTransparentModeWhileTheServerKeepsSending)
+{
+    LoopbackServer server;
+    OpenAndSettle(server);
+    TForm1& form = Form();
+    QTest::mouseClick(form.suiButton4, Qt::LeftButton);
+    ASSERT_TRUE(TickInRealTime([&] { return form.ConfigStep == 0; }, 20000));
+    ASSERT_TRUE(server.Accept(5000));
+    ASSERT_TRUE(TickInRealTime([&] { return PromptAfterLastCommand(); }, 3000));
+    // Something of ours went out just now; the server sends a line every 100 ms.
+    form.suiPageControl1->SetActivePage(form.suiTabSheet1);
+    form.suiBoxAT_Cmd->setCurrentIndex(0);
+    emit form.suiBoxAT_Cmd->activated(0);
+    QTest::mouseClick(form.suiButton3, Qt::LeftButton);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(form.suiButton2, Qt::LeftButton);
+    const std::int64_t clickedMs = BufferedSerialPort::SteadyNowMs();
+    qint64 nextLine = 0;
+    std::int64_t escapeSentMs = -1;
+    while (escapeSentMs < 0 && clock.elapsed() < 3000) {
+        if (clock.elapsed() >= nextLine) {
+            ASSERT_EQ(::write(server.Client, "data from the server\r\n", 22), 22);
+            nextLine += 100;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        for (const SessionChunk& c : Traffic())
+            if (c.Direction == SessionDirection::Sent && c.Bytes == "+++") escapeSentMs = c.Time.SteadyMs;
+    }
+    ASSERT_GE(escapeSentMs, 0) << "the pluses never went out";
+    EXPECT_LE(escapeSentMs - clickedMs, 1100);
+    // With nothing written for a second, a second Exit goes at once.
+    QTest::qWait(2100);
+    const std::int64_t again = BufferedSerialPort::SteadyNowMs();
+    QTest::mouseClick(form.suiButton2, Qt::LeftButton);
+    EXPECT_FALSE(form.EscapePending());
+    std::int64_t lastSent = -1;
+    for (const SessionChunk& c : Traffic())
+        if (c.Direction == SessionDirection::Sent) lastSent = c.Time.SteadyMs;
+    EXPECT_LE(lastSent - again, 50);
 }
 
 } // namespace

@@ -198,12 +198,22 @@ TEST_F(PortTest, ASequenceWaitsTwoHundredTicksAndShowsTheReplyWithTheNextStep)
     EXPECT_EQ(form.ConfigStep, 2);
     EXPECT_EQ(Line->Read(34), QByteArray("AT+CIPSTART=\"TCP\",\"10.0.0.9\",333\r\n"));
     EXPECT_EQ(form.suiListBox1->Items(), (QStringList{"WIFI GOT IP", "", "OK"}));
-    // With no byte since, the remaining steps follow on consecutive ticks.
+    // The next step waits for this one's final answer, however long the line stays quiet,
+    // then for 200 quiet ticks after the module's last byte.
+    Tick(300);
+    EXPECT_EQ(form.ConfigStep, 2);
+    Line->Write("CONNECT\r\n\r\nOK\r\n");
+    ASSERT_TRUE(WaitForQuietLine());
+    Tick(199);
+    EXPECT_EQ(form.ConfigStep, 2);
     Tick(1);
     EXPECT_EQ(form.ConfigStep, 3);
-    Tick(1);
+    EXPECT_EQ(Line->Read(14), QByteArray("AT+CIPMODE=1\r\n"));
+    Line->Write("\r\nOK\r\n");
+    ASSERT_TRUE(WaitForQuietLine());
+    Tick(200);
     EXPECT_EQ(form.ConfigStep, 0);
-    EXPECT_EQ(Line->Read(26), QByteArray("AT+CIPMODE=1\r\nAT+CIPSEND\r\n"));
+    EXPECT_EQ(Line->Read(12), QByteArray("AT+CIPSEND\r\n"));
     EXPECT_EQ(form.suiListBox2->Items(), QStringList{"Send--> AT+CIPSEND"});
 }
 

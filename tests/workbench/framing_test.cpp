@@ -84,6 +84,16 @@ TEST(FramingTick, SequenceWaitsTwoHundredTicksThenStepsOnConsecutiveTicks)
     EXPECT_EQ(r.flag, 0);
 }
 
+TEST(FramingTick, AStepWaitsForThePreviousFinalAnswerHoweverLongTheQuiet)
+{
+    Receiver r;
+    r.byte();
+    for (int n = 0; n < 1000; ++n)
+        ASSERT_EQ(FramingTick(r.flag, r.idle, 1, false), TickAction::None) << n;
+    EXPECT_EQ(r.flag, 1); // no block is framed meanwhile either
+    EXPECT_EQ(FramingTick(r.flag, r.idle, 1, true), TickAction::RunStepThenPost);
+}
+
 TEST(FramingTick, SequenceWithNoByteNeverAdvances)
 {
     Receiver r;
