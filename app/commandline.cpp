@@ -27,27 +27,27 @@ QString LookNames()
 // The program's own options, built once, on first use.
 struct OptionSet
 {
-    QCommandLineOption port{QStringLiteral("port"),
+    QCommandLineOption Port{QStringLiteral("port"),
                             QStringLiteral("Select the port COMn or the device at PATH."),
                             QStringLiteral("COMn|PATH")};
-    QCommandLineOption baud{QStringLiteral("baud"),
+    QCommandLineOption Baud{QStringLiteral("baud"),
                             QStringLiteral("Select the baud rate (1200 to 115200)."),
                             QStringLiteral("N")};
-    QCommandLineOption parity{QStringLiteral("parity"),
+    QCommandLineOption Parity{QStringLiteral("parity"),
                               QStringLiteral("Select the parity: none (or NO), odd or even, in any case."),
                               QStringLiteral("none|odd|even")};
-    QCommandLineOption open{QStringLiteral("open"),
+    QCommandLineOption Open{QStringLiteral("open"),
                             QStringLiteral("Open the selected port at start.")};
-    QCommandLineOption style{QStringLiteral("style"),
+    QCommandLineOption Style{QStringLiteral("style"),
                              QStringLiteral("Draw the window in one of the looks: ") + LookNames() +
                                  QLatin1Char('.'),
                              QStringLiteral("NAME")};
-    QCommandLineOption demo{
+    QCommandLineOption Demo{
         QStringLiteral("demo-screenshot"),
         QStringLiteral("Open the first port, send AT+GMR, save a picture of the window once the "
                        "reply is shown, and quit."),
         QStringLiteral("path")};
-    QCommandLineOption log{
+    QCommandLineOption Log{
         QStringLiteral("log"),
         QStringLiteral("Append a timestamped transcript of every byte sent and received to "
                        "file, written as it goes."),
@@ -63,7 +63,7 @@ const OptionSet& Options()
 LaunchOptions Refused(QString why)
 {
     LaunchOptions options;
-    options.error = std::move(why);
+    options.Error = std::move(why);
     return options;
 }
 
@@ -82,7 +82,7 @@ void AddLaunchOptions(QCommandLineParser& parser)
     parser.addHelpOption();
     parser.addVersionOption();
     const OptionSet& o = Options();
-    parser.addOptions({o.port, o.baud, o.parity, o.open, o.style, o.demo, o.log});
+    parser.addOptions({o.Port, o.Baud, o.Parity, o.Open, o.Style, o.Demo, o.Log});
 }
 
 LaunchOptions ParseCommandLine(const QStringList& arguments)
@@ -97,15 +97,15 @@ LaunchOptions ParseCommandLine(const QStringList& arguments)
                            .arg(parser.positionalArguments().first()));
 
     // The port and line settings read as esp8266at reads them, refused in the same words.
-    if (parser.isSet(o.port)) {
-        const std::string text = parser.value(o.port).toStdString();
+    if (parser.isSet(o.Port)) {
+        const std::string text = parser.value(o.Port).toStdString();
         const auto port = serial::ParsePortName(text);
         if (!port) return Refused(QString::fromStdString(serial::BadPortName(text)));
-        options.port = QString::fromStdString(port->Text());
-        if (port->Number == 0) options.portDevice = options.port;
+        options.Port = QString::fromStdString(port->Text());
+        if (port->Number == 0) options.DevicePath = options.Port;
     }
-    if (parser.isSet(o.baud)) {
-        const std::string text = parser.value(o.baud).toStdString();
+    if (parser.isSet(o.Baud)) {
+        const std::string text = parser.value(o.Baud).toStdString();
         const auto baud = serial::ParseBaudRate(text);
         if (!baud) return Refused(QString::fromStdString(serial::BadBaudRate(text)));
         // A rate the line can take but the window's list cannot show would be lost on the way
@@ -119,45 +119,45 @@ LaunchOptions ParseCommandLine(const QStringList& arguments)
                                .arg(*baud)
                                .arg(rates.join(QStringLiteral(", "))));
         }
-        options.baud = *baud;
+        options.Baud = *baud;
     }
-    if (parser.isSet(o.parity)) {
-        const std::string text = parser.value(o.parity).toStdString();
+    if (parser.isSet(o.Parity)) {
+        const std::string text = parser.value(o.Parity).toStdString();
         const auto parity = serial::ParseParity(text);
         if (!parity) return Refused(QString::fromStdString(serial::BadParity(text)));
-        options.parity = *parity;
+        options.Parity = *parity;
     }
-    if (parser.isSet(o.style)) {
-        const QString name = parser.value(o.style);
+    if (parser.isSet(o.Style)) {
+        const QString name = parser.value(o.Style);
         for (TsuiUIStyle style : Looks)
-            if (name.compare(LookName(style), Qt::CaseInsensitive) == 0) options.style = style;
-        if (!options.style)
+            if (name.compare(LookName(style), Qt::CaseInsensitive) == 0) options.Style = style;
+        if (!options.Style)
             return Refused(QStringLiteral("unknown style '%1' (%2)").arg(name, LookNames()));
     }
-    options.open = parser.isSet(o.open);
-    options.demoScreenshot = parser.value(o.demo);
-    options.logFile = parser.value(o.log);
+    options.Open = parser.isSet(o.Open);
+    options.DemoScreenshot = parser.value(o.Demo);
+    options.LogFile = parser.value(o.Log);
     return options;
 }
 
 QString PortExistenceProblem(const LaunchOptions& options,
                              const std::function<bool(const QString&)>& exists)
 {
-    if (options.port.isEmpty()) return {};
+    if (options.Port.isEmpty()) return {};
     const auto present = exists ? exists : [](const QString& path) {
         return QFileInfo::exists(path);
     };
-    if (!options.portDevice.isEmpty())
-        return present(options.portDevice)
+    if (!options.DevicePath.isEmpty())
+        return present(options.DevicePath)
                    ? QString()
-                   : QStringLiteral("unknown port '%1': no such device").arg(options.portDevice);
+                   : QStringLiteral("unknown port '%1': no such device").arg(options.DevicePath);
     const QString device = QString::fromStdString(
-        serial::PortDevice(unsigned(options.port.mid(3).toInt())));
+        serial::DeviceName(unsigned(options.Port.mid(3).toInt())));
     if (device.isEmpty())
         return QStringLiteral("unknown port '%1': no alias or device stands for it")
-            .arg(options.port);
+            .arg(options.Port);
     if (!present(device))
-        return QStringLiteral("unknown port '%1': its device %2 is missing").arg(options.port, device);
+        return QStringLiteral("unknown port '%1': its device %2 is missing").arg(options.Port, device);
     return {};
 }
 

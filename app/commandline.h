@@ -12,16 +12,16 @@
 // What the command line asks for.
 struct LaunchOptions
 {
-    QString error; // why the command line is refused; empty when it can be used
+    QString Error; // why the command line is refused; empty when it can be used
 
-    QString port;       // "COMn" or a device path; empty when not given
-    QString portDevice; // the device path when the port was named by its path
-    std::optional<int> baud;
-    std::optional<int> parity; // 0 none, 1 odd, 2 even: the parity list's index
-    bool open = false;
-    std::optional<TsuiUIStyle> style;
-    QString demoScreenshot;
-    QString logFile; // where the session transcript is appended; empty for none
+    QString Port;       // "COMn" or a device path; empty when not given
+    QString DevicePath; // the device path when the port was named by its path
+    std::optional<int> Baud;
+    std::optional<int> Parity; // 0 none, 1 odd, 2 even: the parity list's index
+    bool Open = false;
+    std::optional<TsuiUIStyle> Style;
+    QString DemoScreenshot;
+    QString LogFile; // where the session transcript is appended; empty for none
 };
 
 // The exit status for a command line that cannot be used (BSD's EX_USAGE).

@@ -34,15 +34,15 @@ void TForm1::RefreshCommandPanel()
     const auto panel = Workbench::CommandPanelFor(suiBoxAT_Cmd->currentIndex());
     suiComboBox1->clear();
     if (!panel) return;
-    suiComboBox1->addItems(panel->choices);
-    suiComboBox1->setCurrentIndex(panel->selectedChoice);
-    suiEdit1->setEnabled(panel->edit1Enabled);
-    suiEdit2->setEnabled(panel->edit2Enabled);
-    suiEdit3->setEnabled(panel->edit3Enabled);
-    if (panel->label6Caption) Label6->setText(*panel->label6Caption);
-    Label10->setText(panel->label10Caption);
-    Label9->setText(panel->label9Caption);
-    suiMemo2->SetText(panel->prompt);
+    suiComboBox1->addItems(panel->Choices);
+    suiComboBox1->setCurrentIndex(panel->SelectedChoice);
+    suiEdit1->setEnabled(panel->Edit1Enabled);
+    suiEdit2->setEnabled(panel->Edit2Enabled);
+    suiEdit3->setEnabled(panel->Edit3Enabled);
+    if (panel->Label6Caption) Label6->setText(*panel->Label6Caption);
+    Label10->setText(panel->Label10Caption);
+    Label9->setText(panel->Label9Caption);
+    suiMemo2->SetText(panel->Prompt);
 }
 
 void TForm1::SendCommand(const QByteArray& text, int answerMs)
@@ -79,10 +79,10 @@ void TForm1::OnAnswerComplete(const Workbench::ExchangeAnswer& answer)
 {
     using Workbench::FinalResult;
     // A command the module refused or failed: the block that shows its answer reads "Failed".
-    const bool refused = answer.final == FinalResult::Error || answer.final == FinalResult::Fail ||
-                         answer.final == FinalResult::Busy ||
-                         answer.final == FinalResult::SendFail ||
-                         answer.final == FinalResult::AlreadyConnected;
+    const bool refused = answer.Final == FinalResult::Error || answer.Final == FinalResult::Fail ||
+                         answer.Final == FinalResult::Busy ||
+                         answer.Final == FinalResult::SendFail ||
+                         answer.Final == FinalResult::AlreadyConnected;
     if (refused) FailedAnswer = true;
     if (AwaitedStep == 0) return;
     const std::int32_t step = std::exchange(AwaitedStep, 0);
@@ -92,12 +92,12 @@ void TForm1::OnAnswerComplete(const Workbench::ExchangeAnswer& answer)
     }
     // The sequence ends here: the next step would only run into the failure.
     ConfigStep = 0;
-    QString said = Workbench::AnswerSummary(answer.bytes, answer.command);
-    if (answer.timedOut)
+    QString said = Workbench::AnswerSummary(answer.Bytes, answer.Command);
+    if (answer.TimedOut)
         said = QStringLiteral("no final answer within %1 s")
                    .arg((step == 1 ? JoinAnswerMs : StepAnswerMs) / 1000) +
                (said.isEmpty() ? QString() : QStringLiteral(" (") + said + QLatin1Char(')'));
-    else if (answer.portLost)
+    else if (answer.PortLost)
         said = QStringLiteral("the port was lost");
     SessionLog->AddMark(QStringLiteral("step %1 (%2) failed: %3")
                             .arg(step)
@@ -123,10 +123,10 @@ void TForm1::suiButton4Click()
     const Workbench::SequenceStep step =
         Workbench::StartConfigSequence(suiEdit4->text(), suiEdit5->text());
     // Only an open port runs a sequence: without one the click just logs the command.
-    ConfigStep = Port->IsOpen() ? step.nextConfigStep : 0;
+    ConfigStep = Port->IsOpen() ? step.NextConfigStep : 0;
     AwaitedStep = ConfigStep > 0 ? 1 : 0;
     StepAnswered = false;
-    SendCommand(step.command, JoinAnswerMs);
+    SendCommand(step.Command, JoinAnswerMs);
 }
 
 void TForm1::RunConfigStep()
@@ -140,12 +140,12 @@ void TForm1::RunConfigStep()
     const std::int32_t sent = ConfigStep + 1; // the join was step 1
     const Workbench::SequenceStep step =
         Workbench::RunConfigStep(ConfigStep, suiEdit6->text(), suiEdit7->text());
-    ConfigStep = step.nextConfigStep;
-    if (step.command.isEmpty()) return;
+    ConfigStep = step.NextConfigStep;
+    if (step.Command.isEmpty()) return;
     // Each step waits for the final answer to the one before, then for the quiet gap.
     AwaitedStep = sent;
     StepAnswered = false;
-    SendCommand(step.command, StepAnswerMs);
+    SendCommand(step.Command, StepAnswerMs);
 }
 
 void TForm1::OnReceiveNotify()
@@ -154,7 +154,7 @@ void TForm1::OnReceiveNotify()
     // block goes on and what is shown now is its first part.
     const bool blockEnds = std::exchange(FramePosted, false);
     QByteArray part = Port->TakeReceivedBytes();
-    const qsizetype limit = qsizetype(BufferedSerialPort::ReceiveBufferLimit);
+    const qsizetype limit = qsizetype(serial::BufferedSerialPort::ReceiveBufferLimit);
     const bool handedOver = !blockEnds && part.size() >= limit;
     const bool joins = std::exchange(BlockContinues, handedOver && !part.isEmpty());
     if (part.isEmpty()) {

@@ -38,7 +38,7 @@ void TModuleIdentifier::Identify()
     const int selected =
         Workbench::BaudRateFromText(Form.suiComboBox_PcBaudRate->currentText());
     Runner = std::make_unique<Workbench::LineTaskRunner>(
-        number, device.isEmpty() ? serial::PortDevice(number) : device.toStdString());
+        number, device.isEmpty() ? serial::DeviceName(number) : device.toStdString());
     connect(Runner.get(), &Workbench::LineTaskRunner::Finished, this,
             &TModuleIdentifier::OnFinished);
     Entry->setEnabled(false);
@@ -64,24 +64,24 @@ void TModuleIdentifier::OnFinished()
     if (auto* probe = dynamic_cast<Workbench::ModuleProbe*>(Runner->CurrentTask())) {
         result = probe->Result();
     } else {
-        result.verdict = Workbench::ProbeVerdict::PortError;
-        result.error = QStringLiteral("cannot open: %1").arg(Runner->OpenError());
+        result.Verdict = Workbench::ProbeVerdict::PortError;
+        result.Error = QStringLiteral("cannot open: %1").arg(Runner->OpenError());
     }
     Last = result;
     Runner.release()->deleteLater();
 
     QString text = QStringLiteral("Identified: %1").arg(Workbench::ProbeSummary(result));
-    if (result.verdict == Workbench::ProbeVerdict::Module) {
+    if (result.Verdict == Workbench::ProbeVerdict::Module) {
         int item = -1;
         for (int i = 0; i < Form.suiComboBox_PcBaudRate->count() && item < 0; ++i)
             if (Workbench::BaudRateFromText(Form.suiComboBox_PcBaudRate->itemText(i)) ==
-                result.baud)
+                result.Baud)
                 item = i;
         if (item >= 0)
             Form.suiComboBox_PcBaudRate->setCurrentIndex(item);
         else
             text += QStringLiteral("\nThe baud list has no %1; its selection is left as it was.")
-                        .arg(result.baud);
+                        .arg(result.Baud);
     }
     emit Identified(QStringLiteral("identify %1: %2")
                         .arg(PortText, Workbench::ProbeSummary(result)));

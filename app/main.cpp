@@ -68,13 +68,13 @@ int AnswerText(int argc, char** argv)
 // Puts the command line's choices into the window; the open's failure goes to standard error.
 void ApplyLaunchOptions(TForm1& form, const LaunchOptions& options)
 {
-    if (options.style) form.ApplyUIStyle(*options.style);
-    if (!options.port.isEmpty()) form.SelectCommandLinePort(options.port, options.portDevice);
-    if (options.baud)
+    if (options.Style) form.ApplyUIStyle(*options.Style);
+    if (!options.Port.isEmpty()) form.SelectCommandLinePort(options.Port, options.DevicePath);
+    if (options.Baud)
         form.suiComboBox_PcBaudRate->setCurrentIndex(
-            form.suiComboBox_PcBaudRate->findText(QString::number(*options.baud)));
-    if (options.parity) form.suiComboBox_PcParity->setCurrentIndex(*options.parity);
-    if (!options.open) return;
+            form.suiComboBox_PcBaudRate->findText(QString::number(*options.Baud)));
+    if (options.Parity) form.suiComboBox_PcParity->setCurrentIndex(*options.Parity);
+    if (!options.Open) return;
     form.suiButton_OpenPortClick();
     if (!form.Port->IsOpen())
         Complain(QStringLiteral("cannot open %1: %2")
@@ -95,15 +95,15 @@ int RunWindow(int argc, char** argv, const LaunchOptions& options)
             QObject::connect(&terminations, &Process::TerminationSignals::Arrived, &app,
                              &QCoreApplication::quit);
             TForm1 form;
-            if (!options.logFile.isEmpty() && !form.SessionLog->StartTranscript(options.logFile)) {
+            if (!options.LogFile.isEmpty() && !form.SessionLog->StartTranscript(options.LogFile)) {
                 Complain(QStringLiteral("cannot log to %1: %2")
-                             .arg(options.logFile, form.SessionLog->TranscriptError()));
+                             .arg(options.LogFile, form.SessionLog->TranscriptError()));
                 return 1;
             }
             ApplyLaunchOptions(form, options);
             form.show();
-            if (!options.demoScreenshot.isEmpty())
-                StartDemoScreenshot(form, options.demoScreenshot);
+            if (!options.DemoScreenshot.isEmpty())
+                StartDemoScreenshot(form, options.DemoScreenshot);
             const int status = QApplication::exec();
             // What the port received up to now reaches the transcript in whole lines.
             if (form.SessionLog->TranscriptOn()) form.SessionLog->StopTranscript();
@@ -125,8 +125,8 @@ int main(int argc, char** argv)
         arguments << QString::fromLocal8Bit(argv[i]);
     arguments = WithoutQtOptions(arguments) + styleArguments;
     const LaunchOptions options = ParseCommandLine(arguments);
-    if (!options.error.isEmpty()) {
-        Complain(options.error + QStringLiteral(" (see --help)"));
+    if (!options.Error.isEmpty()) {
+        Complain(options.Error + QStringLiteral(" (see --help)"));
         return UsageExitCode;
     }
     if (AsksOnlyForText(arguments)) return AnswerText(argc, argv);

@@ -85,19 +85,19 @@ TsuiButton* MakeButton(QWidget* parent, const QString& caption)
 
 TSessionLogForm::TSessionLogForm(TsuiForm* lookSource, Writer write, SessionFeed::Clock clock,
                                  QWidget* parent)
-    : QWidget(parent, Qt::Window), FClock(clock),
+    : QWidget(parent, Qt::Window), Clock(clock),
       FFeed([this] { PostDrain(this); }, clock),
-      FWrite(std::move(write)), FOwnExchange([this](const QByteArray& bytes) {
-          return FWrite && FWrite(bytes);
+      Write(std::move(write)), FOwnExchange([this](const QByteArray& bytes) {
+          return Write && Write(bytes);
       })
 {
-    FOwnExchange.NowMs = [this] { return FClock().SteadyMs; };
+    FOwnExchange.NowMs = [this] { return Clock().SteadyMs; };
     QSettings settings;
     FRecord.SetMaxLines(
         std::size_t(std::max(1, settings.value(ScrollbackKey, int(SessionRecord::DefaultMaxLines))
                                     .toInt())));
-    FHistory = settings.value(HistoryKey).toStringList();
-    FHistoryIndex = int(FHistory.size());
+    History = settings.value(HistoryKey).toStringList();
+    HistoryIndex = int(History.size());
 
     resize(ClientWidth, ClientHeight);
     Frame = new TsuiForm(this);
@@ -112,7 +112,7 @@ TSessionLogForm::TSessionLogForm(TsuiForm* lookSource, Writer write, SessionFeed
         connect(lookSource, &TsuiForm::OnUIStyleApplied, this, &TSessionLogForm::ApplyLook);
     FTranscriptRetry.setInterval(TranscriptRetryMs);
     connect(&FTranscriptRetry, &QTimer::timeout, this, [this] {
-        FTranscript.Flush();
+        Transcript.Flush();
         ShowTranscriptState();
     });
 }
@@ -144,7 +144,7 @@ void TSessionLogForm::BuildControls()
     ViewBar->SetMin(0);
     ViewBar->SetMax(0);
     connect(ViewBar, &TsuiScrollBar::OnChange, this, [this] {
-        if (!FPlacingBar) ScrollTo(ViewBar->Position());
+        if (!PlacingBar) ScrollTo(ViewBar->Position());
     });
 
     ViewColumnBar = new TsuiScrollBar(Frame);
@@ -152,7 +152,7 @@ void TSessionLogForm::BuildControls()
     ViewColumnBar->SetMin(0);
     ViewColumnBar->SetMax(0);
     connect(ViewColumnBar, &TsuiScrollBar::OnChange, this, [this] {
-        if (!FPlacingBar) ScrollColumns(ViewColumnBar->Position() - FColumn);
+        if (!PlacingBar) ScrollColumns(ViewColumnBar->Position() - FColumn);
     });
 
     FindLine = new TsuiEdit(Frame);
@@ -306,8 +306,8 @@ void TSessionLogForm::Absorb(const std::vector<SessionChunk>& chunks)
     if (chunks.empty()) return;
     for (const SessionChunk& chunk : chunks)
         FRecord.Append(chunk);
-    if (FTranscript.IsOpen()) {
-        FTranscript.Append(chunks);
+    if (Transcript.IsOpen()) {
+        Transcript.Append(chunks);
         ShowTranscriptState();
     }
     if (isVisible()) RefreshView();
@@ -322,12 +322,12 @@ int TSessionLogForm::MarkRows() const
 
 std::uint64_t TSessionLogForm::RowBase() const
 {
-    return FView == TextView ? FRecord.LineBase() : FRecord.DroppedHexRows();
+    return View == TextView ? FRecord.LineBase() : FRecord.DroppedHexRows();
 }
 
 int TSessionLogForm::RowCount() const
 {
-    const std::size_t rows = FView == TextView ? FRecord.LineCount() : FRecord.HexRowCount();
+    const std::size_t rows = View == TextView ? FRecord.LineCount() : FRecord.HexRowCount();
     return MarkRows() + int(std::min<std::size_t>(rows, std::size_t(INT_MAX - 1)));
 }
 
@@ -341,7 +341,7 @@ QString TSessionLogForm::RowText(int row) const
     if (row < MarkRows())
         return QStringLiteral("... %1 earlier lines dropped ...").arg(FRecord.DroppedLines());
     const std::size_t index = std::size_t(row - MarkRows());
-    if (FView == TextView) {
+    if (View == TextView) {
         const SessionLine line = FRecord.Line(index);
         return SessionClockText(line.Time.WallMs) + QLatin1Char(' ') +
                QLatin1Char(DirectionMark(line.Direction)) + QLatin1Char(' ') +
@@ -366,16 +366,16 @@ void TSessionLogForm::RefreshView()
     const auto first = std::int64_t(RowBase()) - MarkRows();
     const int position =
         FFollowing ? last
-                   : int(std::clamp<std::int64_t>(std::int64_t(FTopRow) - first, 0, last));
-    if (!FFollowing) FTopRow = std::uint64_t(first + position);
+                   : int(std::clamp<std::int64_t>(std::int64_t(TopRow) - first, 0, last));
+    if (!FFollowing) TopRow = std::uint64_t(first + position);
 
-    FPlacingBar = true;
+    PlacingBar = true;
     ViewBar->SetMax(last);
     ViewBar->SetPageSize(visible);
     ViewBar->SetPosition(position);
     ViewBar->setEnabled(last > 0);
     ViewBar->SetSliderVisible(last > 0);
-    FPlacingBar = false;
+    PlacingBar = false;
 
     QStringList shown;
     int longest = 0;
@@ -385,19 +385,19 @@ void TSessionLogForm::RefreshView()
     }
     const int lastColumn = std::max(0, longest - VisibleColumns() + 1);
     FColumn = std::min(FColumn, lastColumn);
-    FPlacingBar = true;
+    PlacingBar = true;
     ViewColumnBar->SetMax(lastColumn);
     ViewColumnBar->SetPageSize(VisibleColumns());
     ViewColumnBar->SetPosition(FColumn);
     ViewColumnBar->setEnabled(lastColumn > 0);
     ViewColumnBar->SetSliderVisible(lastColumn > 0);
-    FPlacingBar = false;
+    PlacingBar = false;
     QStringList cut;
     for (const QString& text : shown)
         cut.append(text.mid(FColumn));
     FShownFrom = position;
-    if (shown != FShown || cut != ViewList->Items()) {
-        FShown = shown;
+    if (shown != Shown || cut != ViewList->Items()) {
+        Shown = shown;
         ViewList->SetItems(cut);
     }
     ShowSelection();
@@ -509,7 +509,7 @@ QString TSessionLogForm::SelectedText(bool asTranscript) const
             const auto index = std::size_t(a - first);
             if (!asTranscript) {
                 shown.append(RowText(RowOfAbsolute(a)));
-            } else if (FView == TextView) {
+            } else if (View == TextView) {
                 const SessionLine line = FRecord.Line(index);
                 transcript += TranscriptLine(line.Direction, line.Time.WallMs, line.Bytes);
             } else {
@@ -577,7 +577,7 @@ bool TSessionLogForm::FindNext(bool forward)
         !FSelection.empty() && anchorRow >= 0 && anchorRow < RowCount() - MarkRows()
             ? std::size_t(anchorRow)
             : SessionRecord::NoRow;
-    const std::size_t found = FView == TextView
+    const std::size_t found = View == TextView
                                   ? FRecord.FindLine(query, from, forward)
                                   : FRecord.FindHexRow(HexQueryBytes(query), from, forward);
     if (found == SessionRecord::NoRow) {
@@ -596,7 +596,7 @@ void TSessionLogForm::ScrollTo(int position)
     const int last = std::max(0, RowCount() - VisibleRowCount());
     position = std::clamp(position, 0, last);
     FFollowing = position >= last;
-    FTopRow = std::uint64_t(std::int64_t(RowBase()) - MarkRows() + position);
+    TopRow = std::uint64_t(std::int64_t(RowBase()) - MarkRows() + position);
     RefreshView();
 }
 
@@ -607,13 +607,13 @@ void TSessionLogForm::ScrollBy(int rows)
 
 QStringList TSessionLogForm::VisibleRows() const
 {
-    return FShown;
+    return Shown;
 }
 
 void TSessionLogForm::SetView(TView view)
 {
-    if (view == FView) return;
-    FView = view;
+    if (view == View) return;
+    View = view;
     // Rows of the two views do not correspond one to one: the new one starts at its end.
     FFollowing = true;
     FSelection.clear();
@@ -640,7 +640,7 @@ void TSessionLogForm::SendLine(const QString& text)
                                     : text.toUtf8() + LineEndingBytes(LineEnding());
     RememberLine(text);
     CommandLine->clear();
-    FDraft.clear();
+    Draft.clear();
     if (bytes.isEmpty()) return;
     const auto told = [this](bool sent) {
         SetStatus(sent ? QString() : QStringLiteral("Not sent: the port is not open"));
@@ -685,27 +685,27 @@ void TSessionLogForm::SendPending()
 
 void TSessionLogForm::RememberLine(const QString& text)
 {
-    if (!text.isEmpty() && (FHistory.isEmpty() || FHistory.last() != text)) {
-        FHistory.append(text);
-        if (FHistory.size() > HistoryLimit) FHistory.remove(0, FHistory.size() - HistoryLimit);
+    if (!text.isEmpty() && (History.isEmpty() || History.last() != text)) {
+        History.append(text);
+        if (History.size() > HistoryLimit) History.remove(0, History.size() - HistoryLimit);
         // A password stays in this session's history, never on disk.
         QStringList kept;
-        for (const QString& line : FHistory)
+        for (const QString& line : History)
             if (!CarriesPassword(line)) kept.append(line);
         QSettings settings;
         settings.setValue(HistoryKey, kept);
     }
-    FHistoryIndex = int(FHistory.size());
+    HistoryIndex = int(History.size());
 }
 
 void TSessionLogForm::RecallHistory(int step)
 {
-    const int count = int(FHistory.size());
-    const int index = std::clamp(FHistoryIndex + step, 0, count);
-    if (index == FHistoryIndex) return;
-    if (FHistoryIndex == count) FDraft = CommandLine->text();
-    FHistoryIndex = index;
-    CommandLine->setText(index == count ? FDraft : FHistory[index]);
+    const int count = int(History.size());
+    const int index = std::clamp(HistoryIndex + step, 0, count);
+    if (index == HistoryIndex) return;
+    if (HistoryIndex == count) Draft = CommandLine->text();
+    HistoryIndex = index;
+    CommandLine->setText(index == count ? Draft : History[index]);
 }
 
 bool TSessionLogForm::eventFilter(QObject* watched, QEvent* event)
@@ -837,8 +837,8 @@ bool TSessionLogForm::StartTranscript(const QString& path)
 {
     // What the record already holds stays out: the file continues from this moment.
     DrainAll();
-    if (!FTranscript.Open(path)) {
-        SetStatus(QStringLiteral("Cannot log to %1: %2").arg(path, FTranscript.ErrorText()));
+    if (!Transcript.Open(path)) {
+        SetStatus(QStringLiteral("Cannot log to %1: %2").arg(path, Transcript.ErrorText()));
         return false;
     }
     LogButton->SetCaption(QStringLiteral("Stop logging"));
@@ -849,7 +849,7 @@ bool TSessionLogForm::StartTranscript(const QString& path)
 void TSessionLogForm::StopTranscript()
 {
     DrainAll();
-    FTranscript.Close();
+    Transcript.Close();
     ShowTranscriptState();
     LogButton->SetCaption(QStringLiteral("Log to file..."));
     SetStatus(QString());
@@ -863,25 +863,25 @@ QString TSessionLogForm::TranscriptProblem() const
 void TSessionLogForm::ShowTranscriptState()
 {
     const QString problem =
-        FTranscript.Problem().isEmpty()
+        Transcript.Problem().isEmpty()
             ? QString()
             : QStringLiteral("The transcript %1 cannot be written: %2; what follows is kept and "
                              "written when it can be")
-                  .arg(FTranscript.Path(), FTranscript.Problem());
+                  .arg(Transcript.Path(), Transcript.Problem());
     // Retried while it fails, and only then: an idle window does not wake for it.
     if (problem.isEmpty())
         FTranscriptRetry.stop();
     else if (!FTranscriptRetry.isActive())
         FTranscriptRetry.start();
     if (problem == FTranscriptProblem) return;
-    const bool recovered = problem.isEmpty() && FTranscript.IsOpen();
+    const bool recovered = problem.isEmpty() && Transcript.IsOpen();
     FTranscriptProblem = problem;
     if (!problem.isEmpty()) {
         std::fprintf(stderr, "esp8266wifi: %s\n", problem.toLocal8Bit().constData());
         std::fflush(stderr);
         SetStatus(problem);
     } else if (recovered) {
-        SetStatus(QStringLiteral("Logging to %1 again").arg(FTranscript.Path()));
+        SetStatus(QStringLiteral("Logging to %1 again").arg(Transcript.Path()));
     }
     emit TranscriptProblemChanged(problem);
 }
@@ -901,7 +901,7 @@ void TSessionLogForm::ToggleTranscript()
 
 void TSessionLogForm::SetStatus(const QString& text)
 {
-    FStatus = text;
+    Status = text;
     if (StatusLabel) {
         StatusLabel->setText(text);
         StatusLabel->setToolTip(text);
@@ -910,12 +910,12 @@ void TSessionLogForm::SetStatus(const QString& text)
 
 QString TSessionLogForm::StatusText() const
 {
-    return FStatus;
+    return Status;
 }
 
 // ---- the main window's side ----
 
-QString PortMarkText(const SerialPort& port)
+QString PortMarkText(const serial::SerialPort& port)
 {
     static const char parities[] = {'N', 'O', 'E'};
     const QString name = port.PortNumber != 0 ? QStringLiteral("COM%1 ").arg(port.PortNumber)
@@ -925,7 +925,7 @@ QString PortMarkText(const SerialPort& port)
            QLatin1Char(parities[std::clamp(port.Parity, 0, 2)]) + QLatin1Char('1');
 }
 
-QString PortLossText(const SerialPort& port)
+QString PortLossText(const serial::SerialPort& port)
 {
     const std::string message = port.LastError().Message;
     if (!message.empty()) return QString::fromStdString(message);

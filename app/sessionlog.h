@@ -82,8 +82,8 @@ public:
     // Appends the transcript of everything from now on to path, flushed per batch.
     bool StartTranscript(const QString& path);
     void StopTranscript();
-    bool TranscriptOn() const { return FTranscript.IsOpen(); }
-    QString TranscriptError() const { return FTranscript.ErrorText(); }
+    bool TranscriptOn() const { return Transcript.IsOpen(); }
+    QString TranscriptError() const { return Transcript.ErrorText(); }
     // Why the transcript's file cannot be written now ("" while it is): told once on standard
     // error, in the status line and by TranscriptProblemChanged; retried every RetryMs.
     QString TranscriptProblem() const;
@@ -181,37 +181,39 @@ private:
     // Writes the whole file or leaves it as it was; says which in the status.
     bool SaveFile(const QString& path, const QByteArray& bytes);
 
-    Workbench::SessionFeed::Clock FClock;
+    Workbench::SessionFeed::Clock Clock;
     Workbench::SessionFeed FFeed;
     Workbench::SessionRecord FRecord;
-    Workbench::SessionTranscriptFile FTranscript;
-    Writer FWrite;
+    Workbench::SessionTranscriptFile Transcript;
+    Writer Write;
     Workbench::ExchangeDriver FOwnExchange;
     Workbench::ExchangeDriver* FExchange = &FOwnExchange;
     QTimer FTranscriptRetry;
     QString FTranscriptProblem; // as last told
-    int FDrainEvent = 0;
-    TView FView = TextView;
+    int DrainEvent = 0;
+    TView View = TextView;
     bool FFollowing = true;
-    bool FPlacingBar = false; // the view sets the bar; its change is not a scroll
-    std::uint64_t FTopRow = 0; // absolute number of the first row shown while not following
-    QStringList FShown;
+    bool PlacingBar = false; // the view sets the bar; its change is not a scroll
+    std::uint64_t TopRow = 0; // absolute number of the first row shown while not following
+    QStringList Shown;
     int FShownFrom = 0; // the row the first shown one is
     // Selected rows by absolute number: sorted, disjoint, half-open ranges.
     std::vector<std::pair<std::uint64_t, std::uint64_t>> FSelection;
     std::uint64_t FAnchor = 0;
     int FColumn = 0;
-    QStringList FHistory;
-    int FHistoryIndex = 0;
-    QString FDraft;
-    QString FStatus;
+    QStringList History;
+    int HistoryIndex = 0;
+    QString Draft;
+    QString Status;
 };
 
+namespace serial {
 class SerialPort;
+}
 // The open port as its marks name it: "COM1 /dev/ttyUSB0 115200 8N1".
-QString PortMarkText(const SerialPort& port);
+QString PortMarkText(const serial::SerialPort& port);
 // Why the port's reader stopped, for the mark "lost (...)".
-QString PortLossText(const SerialPort& port);
+QString PortLossText(const serial::SerialPort& port);
 
 // Builds the main window's session log: the port's tap, Ctrl+L and the window menu's entry.
 TSessionLogForm* AttachSessionLog(TForm1& form);

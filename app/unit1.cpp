@@ -90,7 +90,7 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     ReceiveMessageId = ReceiveNotifyMessage();
     ReceiveStartedEvent = ReceiveStartedMessage();
     PortLostEvent = PortLostMessage();
-    Port = std::make_unique<BufferedSerialPort>();
+    Port = std::make_unique<serial::BufferedSerialPort>();
     Port->SetNotifyTarget(this, ReceiveMessageId);
     Port->SetActivityEvents(ReceiveStartedEvent, PortLostEvent);
     Exchange = new Workbench::ExchangeDriver(
@@ -140,8 +140,8 @@ TForm1::TForm1(QWidget* parent, bool startTimer) : QWidget(parent)
     ReopenDeadline->setSingleShot(true);
     ReopenDeadline->setInterval(ReopenWindowMs);
     connect(ReopenDeadline, &QTimer::timeout, this, &TForm1::ReopenDeadlinePassed);
-    DeviceWatcher = new PortWatcher(this);
-    connect(DeviceWatcher, &PortWatcher::CandidatesMayHaveChanged, this,
+    DeviceWatcher = new serial::PortWatcher(this);
+    connect(DeviceWatcher, &serial::PortWatcher::CandidatesMayHaveChanged, this,
             &TForm1::OnPortCandidatesChanged);
 
     FormCreate();
@@ -219,10 +219,10 @@ void TForm1::FitTextsToControls()
     QHash<const QWidget*, QStringList> texts;
     for (int k = 0; k < Workbench::CommandCount; ++k) {
         const auto panel = Workbench::CommandPanelFor(k);
-        if (panel->label6Caption) texts[Label6] << *panel->label6Caption;
-        texts[Label9] << panel->label9Caption;
-        texts[Label10] << panel->label10Caption;
-        texts[suiComboBox1] << panel->choices;
+        if (panel->Label6Caption) texts[Label6] << *panel->Label6Caption;
+        texts[Label9] << panel->Label9Caption;
+        texts[Label10] << panel->Label10Caption;
+        texts[suiComboBox1] << panel->Choices;
     }
     for (QLabel* label : findChildren<QLabel*>()) {
         if (label->text().isEmpty()) continue; // the lamp pictures
@@ -337,7 +337,7 @@ int TForm1::PortItemForDevice(const std::string& device) const
         const QString path = suiComboBox_PcPort->itemData(i, PortDeviceRole).toString();
         const std::string itemDevice =
             !path.isEmpty() ? path.toStdString()
-                            : serial::PortDevice(ListedPortNumber(suiComboBox_PcPort->itemText(i)));
+                            : serial::DeviceName(ListedPortNumber(suiComboBox_PcPort->itemText(i)));
         if (itemDevice == device) return i;
     }
     return -1;
@@ -461,13 +461,13 @@ void TForm1::OnPortCandidatesChanged()
 
 void TForm1::TryReopen()
 {
-    const std::vector<UsbSerialDevice> usb =
-        OpenedPort.UsbSerialNumber.empty() ? std::vector<UsbSerialDevice>{} : UsbSerialDevices();
-    const std::string device = FindReturnedDevice(OpenedPort, usb, SerialPort::ProbeDevice);
+    const std::vector<serial::UsbSerialDevice> usb =
+        OpenedPort.UsbSerialNumber.empty() ? std::vector<serial::UsbSerialDevice>{} : serial::UsbSerialDevices();
+    const std::string device = serial::FindReturnedDevice(OpenedPort, usb, serial::SerialPort::ProbeDevice);
     if (device.empty()) return;
     const int baud = Port->BaudRate;
     const int parity = Port->Parity;
-    if (OpenedPort.PortNumber != 0 && device == serial::PortDevice(OpenedPort.PortNumber))
+    if (OpenedPort.PortNumber != 0 && device == serial::DeviceName(OpenedPort.PortNumber))
         Port->Open(OpenedPort.PortNumber, baud, parity);
     else
         Port->OpenDevice(device, baud, parity);
@@ -493,7 +493,7 @@ void TForm1::ShowPortState()
     if (open) {
         ShowOpenIndicator();
         RefreshCommandPanel();
-        OpenedPort = IdentityOfOpenPort(*Port);
+        OpenedPort = serial::IdentityOfOpenPort(*Port);
     } else {
         ShowClosedIndicator();
         if (PortListStale) RefreshPortList();

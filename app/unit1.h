@@ -19,7 +19,9 @@
 #include <mutex>
 #include <vector>
 
+namespace serial {
 class PortWatcher;
+}
 
 class TSessionLogForm;
 class TModuleIdentifier;
@@ -100,7 +102,7 @@ public:
     // Draws the whole window in one look.
     void ApplyUIStyle(TsuiUIStyle style);
 
-    std::unique_ptr<BufferedSerialPort> Port;
+    std::unique_ptr<serial::BufferedSerialPort> Port;
     int ReceiveMessageId = 0;
     std::int32_t ConfigStep = 0;
     QTimer* Timer1 = nullptr;
@@ -110,8 +112,8 @@ public:
     // The exchange's single-shot timer: the next write or answer time-out that is due.
     QTimer* EscapeTimer = nullptr;
     // Milliseconds on the clock the port stamps received bytes with; tests may move it on.
-    std::function<std::int64_t()> NowMs = &BufferedSerialPort::SteadyNowMs;
-    PortWatcher* DeviceWatcher = nullptr;
+    std::function<std::int64_t()> NowMs = &serial::BufferedSerialPort::SteadyNowMs;
+    serial::PortWatcher* DeviceWatcher = nullptr;
     // Single-shot: runs out ReopenWindowMs after a device was lost.
     QTimer* ReopenDeadline = nullptr;
     // The session log window (Ctrl+L); it records the port's traffic from start-up on.
@@ -194,7 +196,7 @@ private:
     std::uint64_t ShownBlock = 0;     // and of the one in the Receive list
     QThreadPool* SplitPool = nullptr; // one thread: large blocks are split in arrival order
     bool PortListStale = false;   // devices changed while the list was locked
-    PortIdentity OpenedPort;      // the device last opened, to find it again after a loss
+    serial::PortIdentity OpenedPort;      // the device last opened, to find it again after a loss
     QString PinnedPortText;       // the command line's port, listed even when the scan misses it
     QString PinnedPortDevice;
     QString ScanProblems;     // why the last scan listed no port; "" when it listed some

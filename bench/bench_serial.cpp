@@ -54,7 +54,7 @@ struct Peer
 };
 
 // Stamps the moment each read's bytes reach the buffer.
-class StampingPort : public BufferedSerialPort
+class StampingPort : public serial::BufferedSerialPort
 {
 public:
     std::mutex Lock;
@@ -65,7 +65,7 @@ public:
 protected:
     void OnBytesReceived(const char* data, std::size_t size) override
     {
-        BufferedSerialPort::OnBytesReceived(data, size);
+        serial::BufferedSerialPort::OnBytesReceived(data, size);
         std::lock_guard lock(Lock);
         Last = Clock::now();
         Count += size;
@@ -95,7 +95,7 @@ double MainThreadCpuSeconds()
 int Idle(double seconds)
 {
     Peer peer;
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     if (!port.Open(peer.Port, 115200, 0)) return 1;
     const double cpu0 = ProcessCpuSeconds(), main0 = MainThreadCpuSeconds();
     const auto t0 = Clock::now();
@@ -148,7 +148,7 @@ int Latency(int samples)
 int Burst(std::size_t mib)
 {
     Peer peer;
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     if (!port.Open(peer.Port, 115200, 0)) return 1;
     std::string data(mib << 20, '\0');
     for (std::size_t i = 0; i < data.size(); ++i)

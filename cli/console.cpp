@@ -59,23 +59,23 @@ QByteArray PrefixedLines(const QByteArray& text, const QByteArray& prefix)
 QByteArray OutcomeJson(const PortOutcome& outcome)
 {
     QJsonArray lines;
-    for (const LineResult& line : outcome.lines) {
+    for (const LineResult& line : outcome.Lines) {
         QJsonObject entry;
-        if (!line.step.isEmpty()) entry[QStringLiteral("step")] = line.step;
-        entry[QStringLiteral("sent")] = QString::fromUtf8(line.sent);
-        entry[QStringLiteral("answer")] = QString::fromUtf8(line.answer);
-        entry[QStringLiteral("final")] = TextOrNull(line.final);
-        entry[QStringLiteral("ok")] = line.ok;
-        entry[QStringLiteral("timed_out")] = line.timedOut;
-        entry[QStringLiteral("not_kept")] = qint64(line.notKept);
+        if (!line.Step.isEmpty()) entry[QStringLiteral("step")] = line.Step;
+        entry[QStringLiteral("sent")] = QString::fromUtf8(line.Sent);
+        entry[QStringLiteral("answer")] = QString::fromUtf8(line.Answer);
+        entry[QStringLiteral("final")] = TextOrNull(line.Final);
+        entry[QStringLiteral("ok")] = line.Ok;
+        entry[QStringLiteral("timed_out")] = line.TimedOut;
+        entry[QStringLiteral("not_kept")] = qint64(line.NotKept);
         lines.append(entry);
     }
     QJsonObject object;
-    object[QStringLiteral("port")] = outcome.target.name;
-    object[QStringLiteral("device")] = QString::fromStdString(outcome.target.device);
-    object[QStringLiteral("ok")] = outcome.exitStatus == ExitOk;
-    object[QStringLiteral("exit_status")] = outcome.exitStatus;
-    object[QStringLiteral("error")] = TextOrNull(outcome.error);
+    object[QStringLiteral("port")] = outcome.Target.Name;
+    object[QStringLiteral("device")] = QString::fromStdString(outcome.Target.Device);
+    object[QStringLiteral("ok")] = outcome.ExitStatus == ExitOk;
+    object[QStringLiteral("exit_status")] = outcome.ExitStatus;
+    object[QStringLiteral("error")] = TextOrNull(outcome.Error);
     object[QStringLiteral("lines")] = lines;
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }

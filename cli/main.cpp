@@ -121,31 +121,31 @@ int RunOnPorts(QCoreApplication& app, Console& console, const Options& options,
 {
     // One look at who holds what serves the resolution of the names and every open.
     std::optional<serial::HolderSnapshot> batch(std::in_place);
-    const Targets targets = ResolveTargets(options.ports);
-    if (!targets.error.isEmpty()) {
-        if (targets.exitStatus == ExitUsage)
-            return UsageError(console, targets.error, options.subcommand);
-        console.Err(QStringLiteral("esp8266at: ") + targets.error);
-        return targets.exitStatus;
+    const Targets targets = ResolveTargets(options.Ports);
+    if (!targets.Error.isEmpty()) {
+        if (targets.ExitStatus == ExitUsage)
+            return UsageError(console, targets.Error, options.Subcommand);
+        console.Err(QStringLiteral("esp8266at: ") + targets.Error);
+        return targets.ExitStatus;
     }
-    const bool several = targets.ports.size() > 1;
+    const bool several = targets.Ports.size() > 1;
     std::vector<std::unique_ptr<PortJob>> jobs;
     int finished = 0;
-    for (const PortTarget& target : targets.ports) {
+    for (const PortTarget& target : targets.Ports) {
         const int row = int(jobs.size());
-        auto job = std::make_unique<PortJob>(target, options.baud, options.parity, options.steps);
+        auto job = std::make_unique<PortJob>(target, options.Baud, options.Parity, options.Steps);
         PortJob* raw = job.get();
-        const QString name = target.name;
+        const QString name = target.Name;
         QObject::connect(raw, &PortJob::ProgressChanged, [&console, raw, row, name] {
             console.SetProgress(row, name + QStringLiteral(": ") + raw->ProgressText());
         });
-        if (!options.json)
+        if (!options.Json)
             QObject::connect(raw, &PortJob::LineDone, [&console, raw, several, name](int i) {
-                const LineResult& line = raw->Outcome().lines[i];
-                QByteArray text = AnswerText(line.answer);
+                const LineResult& line = raw->Outcome().Lines[i];
+                QByteArray text = AnswerText(line.Answer);
                 // Only the end of a very long answer is kept; the start says what is missing.
-                if (line.notKept > 0)
-                    text = QByteArray::number(qulonglong(line.notKept)) + " bytes not kept\n" + text;
+                if (line.NotKept > 0)
+                    text = QByteArray::number(qulonglong(line.NotKept)) + " bytes not kept\n" + text;
                 if (several)
                     text = PrefixedLines(text, name.toUtf8() + ": ");
                 else if (!text.isEmpty() && !text.endsWith('\n'))
@@ -153,15 +153,15 @@ int RunOnPorts(QCoreApplication& app, Console& console, const Options& options,
                 console.Out(text);
             });
         QObject::connect(raw, &PortJob::Finished, [&, raw] {
-            if (options.json) console.Out(OutcomeJson(raw->Outcome()) + '\n');
+            if (options.Json) console.Out(OutcomeJson(raw->Outcome()) + '\n');
             if (++finished == int(jobs.size())) app.quit();
         });
         jobs.push_back(std::move(job));
     }
     {
         std::vector<std::string> devices;
-        for (const PortTarget& target : targets.ports)
-            devices.push_back(target.device);
+        for (const PortTarget& target : targets.Ports)
+            devices.push_back(target.Device);
         batch->Cover(devices);
     }
     QObject::connect(&terminations, &Process::TerminationSignals::Arrived, &app,
@@ -184,16 +184,16 @@ int RunOnPorts(QCoreApplication& app, Console& console, const Options& options,
     for (const auto& job : jobs) {
         const PortOutcome& outcome = job->Outcome();
         // When ports differ, the most serious status wins: 3 over 2 over 1 over 0.
-        status = std::max(status, outcome.exitStatus);
-        if (outcome.exitStatus == ExitOk) {
+        status = std::max(status, outcome.ExitStatus);
+        if (outcome.ExitStatus == ExitOk) {
             ++succeeded;
-            if (several) console.Err(QStringLiteral("esp8266at: %1: ok").arg(outcome.target.name));
+            if (several) console.Err(QStringLiteral("esp8266at: %1: ok").arg(outcome.Target.Name));
             continue;
         }
-        QString where = outcome.target.name;
-        if (QString::fromStdString(outcome.target.device) != outcome.target.name)
-            where += QStringLiteral(" (%1)").arg(QString::fromStdString(outcome.target.device));
-        console.Err(QStringLiteral("esp8266at: %1: %2").arg(where, outcome.error));
+        QString where = outcome.Target.Name;
+        if (QString::fromStdString(outcome.Target.Device) != outcome.Target.Name)
+            where += QStringLiteral(" (%1)").arg(QString::fromStdString(outcome.Target.Device));
+        console.Err(QStringLiteral("esp8266at: %1: %2").arg(where, outcome.Error));
     }
     if (several)
         console.Err(QStringLiteral("esp8266at: %1 of %2 ports succeeded")
@@ -210,21 +210,21 @@ int main(int argc, char** argv)
     Process::TerminationSignals terminations;
     Console console(stdout, stderr, ::isatty(STDERR_FILENO) == 1);
     const ParseResult parsed = ParseArguments(app.arguments().mid(1));
-    if (!parsed.options) return UsageError(console, parsed.error, parsed.errorIn);
-    const Options& options = *parsed.options;
+    if (!parsed.Options) return UsageError(console, parsed.Error, parsed.ErrorIn);
+    const Options& options = *parsed.Options;
     // Module bytes could drive the user's terminal; a pipe or a file gets them as received.
-    console.SetEscapeOutput(::isatty(STDOUT_FILENO) == 1 && !options.raw);
-    switch (options.subcommand) {
+    console.SetEscapeOutput(::isatty(STDOUT_FILENO) == 1 && !options.Raw);
+    switch (options.Subcommand) {
     case Subcommand::Help:
-        console.Out(HelpText(options.helpFor).toUtf8());
+        console.Out(HelpText(options.HelpFor).toUtf8());
         return ExitOk;
     case Subcommand::Version:
         console.Out(QByteArrayLiteral("esp8266at " ESP_VERSION "\n"));
         return ExitOk;
     case Subcommand::Ports:
-        return ListPorts(console, options.json);
+        return ListPorts(console, options.Json);
     case Subcommand::Command:
-        if (options.listCatalogue) {
+        if (options.ListCatalogue) {
             console.Out(CatalogueListing().toUtf8());
             return ExitOk;
         }

@@ -15,9 +15,9 @@ namespace {
 
 struct OptionSpec
 {
-    const char* name; // long name without the dashes
-    char shortName;   // 0 when there is none
-    bool takesValue;
+    const char* Name; // long name without the dashes
+    char ShortName;   // 0 when there is none
+    bool TakesValue;
 };
 
 // Options every subcommand that talks to a module accepts.
@@ -65,12 +65,12 @@ Subcommand SubcommandNamed(const QString& name)
 // The arguments of one subcommand, split into option values (in order) and positionals.
 struct SplitArguments
 {
-    QMap<QString, QStringList> values; // long name -> every value given ("" for a flag)
-    QStringList positionals;
-    QString error;
+    QMap<QString, QStringList> Values; // long name -> every value given ("" for a flag)
+    QStringList Positionals;
+    QString Error;
 
-    bool has(const char* name) const { return values.contains(QLatin1String(name)); }
-    QString last(const char* name) const { return values.value(QLatin1String(name)).last(); }
+    bool Has(const char* name) const { return Values.contains(QLatin1String(name)); }
+    QString Last(const char* name) const { return Values.value(QLatin1String(name)).last(); }
 };
 
 SplitArguments Split(const QStringList& args, const QList<OptionSpec>& specs)
@@ -78,19 +78,19 @@ SplitArguments Split(const QStringList& args, const QList<OptionSpec>& specs)
     SplitArguments out;
     const auto byLong = [&](const QString& name) -> const OptionSpec* {
         for (const OptionSpec& s : specs)
-            if (name == QLatin1String(s.name)) return &s;
+            if (name == QLatin1String(s.Name)) return &s;
         return nullptr;
     };
     const auto byShort = [&](QChar c) -> const OptionSpec* {
         for (const OptionSpec& s : specs)
-            if (s.shortName && c == QLatin1Char(s.shortName)) return &s;
+            if (s.ShortName && c == QLatin1Char(s.ShortName)) return &s;
         return nullptr;
     };
     bool optionsEnded = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (optionsEnded || arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {
-            out.positionals.append(arg);
+            out.Positionals.append(arg);
             continue;
         }
         if (arg == QLatin1String("--")) {
@@ -108,26 +108,26 @@ SplitArguments Split(const QStringList& args, const QList<OptionSpec>& specs)
             if (arg.size() > 2) inlineValue = arg.mid(2);
         }
         if (!spec) {
-            out.error = QStringLiteral("unknown option %1").arg(arg);
+            out.Error = QStringLiteral("unknown option %1").arg(arg);
             return out;
         }
-        const QString name = QLatin1String(spec->name);
-        if (!spec->takesValue) {
+        const QString name = QLatin1String(spec->Name);
+        if (!spec->TakesValue) {
             if (inlineValue) {
-                out.error = QStringLiteral("--%1 takes no value").arg(name);
+                out.Error = QStringLiteral("--%1 takes no value").arg(name);
                 return out;
             }
-            out.values[name].append(QString());
+            out.Values[name].append(QString());
             continue;
         }
         if (!inlineValue) {
             if (i + 1 >= args.size()) {
-                out.error = QStringLiteral("--%1 needs a value").arg(name);
+                out.Error = QStringLiteral("--%1 needs a value").arg(name);
                 return out;
             }
             inlineValue = args[++i];
         }
-        out.values[name].append(*inlineValue);
+        out.Values[name].append(*inlineValue);
     }
     return out;
 }
@@ -145,37 +145,37 @@ std::optional<long long> WholeNumber(const QString& text, long long low, long lo
 
 QString ParseLinkOptions(const SplitArguments& split, Options& options)
 {
-    for (const QString& port : split.values.value(QStringLiteral("port")))
-        options.ports.append(port.split(QLatin1Char(','), Qt::SkipEmptyParts));
-    if (split.has("port") && options.ports.isEmpty()) return QStringLiteral("-p needs a port");
+    for (const QString& port : split.Values.value(QStringLiteral("port")))
+        options.Ports.append(port.split(QLatin1Char(','), Qt::SkipEmptyParts));
+    if (split.Has("port") && options.Ports.isEmpty()) return QStringLiteral("-p needs a port");
     // The port and line settings read as the window reads them, refused in the same words.
-    for (const QString& port : options.ports) {
+    for (const QString& port : options.Ports) {
         const std::string text = port.toStdString();
         if (port.compare(QLatin1String("all"), Qt::CaseInsensitive) != 0 &&
             !serial::ParsePortName(text))
             return QString::fromStdString(serial::BadPortName(text));
     }
-    if (split.has("baud")) {
-        const std::string text = split.last("baud").toStdString();
+    if (split.Has("baud")) {
+        const std::string text = split.Last("baud").toStdString();
         const auto baud = serial::ParseBaudRate(text);
         if (!baud) return QString::fromStdString(serial::BadBaudRate(text));
-        options.baud = *baud;
+        options.Baud = *baud;
     }
-    if (split.has("parity")) {
-        const std::string text = split.last("parity").toStdString();
+    if (split.Has("parity")) {
+        const std::string text = split.Last("parity").toStdString();
         const auto parity = serial::ParseParity(text);
         if (!parity) return QString::fromStdString(serial::BadParity(text));
-        options.parity = *parity;
+        options.Parity = *parity;
     }
-    if (split.has("timeout")) {
+    if (split.Has("timeout")) {
         bool ok = false;
-        const double seconds = split.last("timeout").toDouble(&ok);
+        const double seconds = split.Last("timeout").toDouble(&ok);
         if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > 86'400)
             return QStringLiteral("--timeout takes seconds, more than 0 (such as 10 or 2.5)");
-        options.timeoutMs = std::max(1, int(std::lround(seconds * 1000)));
+        options.TimeoutMs = std::max(1, int(std::lround(seconds * 1000)));
     }
-    options.json = split.has("json");
-    options.raw = split.has("raw");
+    options.Json = split.Has("json");
+    options.Raw = split.Has("raw");
     return {};
 }
 
@@ -201,10 +201,10 @@ QString FieldProblem(const char* option, const QString& value)
 // The first problem of any field option given; "" when all can be sent.
 QString FieldsProblem(const SplitArguments& split)
 {
-    if (split.has("remote-port") && !WholeNumber(split.last("remote-port"), 1, 65535))
+    if (split.Has("remote-port") && !WholeNumber(split.Last("remote-port"), 1, 65535))
         return QStringLiteral("--remote-port takes a port number from 1 to 65535");
     for (const char* option : {"ssid", "password", "ip", "param", "server"})
-        for (const QString& value : split.values.value(QLatin1String(option)))
+        for (const QString& value : split.Values.value(QLatin1String(option)))
             if (QString problem = FieldProblem(option, value); !problem.isEmpty()) return problem;
     return {};
 }
@@ -217,15 +217,15 @@ int StepTimeoutMs(const QByteArray& command, int timeoutMs)
 
 QString ParseSend(const SplitArguments& split, Options& options)
 {
-    if (split.positionals.isEmpty()) return QStringLiteral("send needs at least one LINE");
-    for (const QString& line : split.positionals) {
+    if (split.Positionals.isEmpty()) return QStringLiteral("send needs at least one LINE");
+    for (const QString& line : split.Positionals) {
         if (line.isEmpty()) return QStringLiteral("an empty LINE sends nothing the module answers");
         if (line.contains(QLatin1Char('\r')) || line.contains(QLatin1Char('\n')))
             return QStringLiteral("a LINE cannot hold a line break; give each line on its own");
         // "+++" ends transparent transmission only when it comes alone, without a line end.
         QByteArray bytes = line.toUtf8();
         if (bytes != Workbench::ExitCommand) bytes += "\r\n";
-        options.steps.append({QString(), bytes, StepTimeoutMs(bytes, options.timeoutMs)});
+        options.Steps.append({QString(), bytes, StepTimeoutMs(bytes, options.TimeoutMs)});
     }
     return {};
 }
@@ -233,8 +233,8 @@ QString ParseSend(const SplitArguments& split, Options& options)
 // The field options `command` accepts for a command, in the order of the composition's fields.
 struct FieldOption
 {
-    const char* name;
-    QString Workbench::CommandFields::*field;
+    const char* Name;
+    QString Workbench::CommandFields::*Field;
 };
 
 QList<FieldOption> FieldOptionsFor(int commandIndex)
@@ -242,38 +242,38 @@ QList<FieldOption> FieldOptionsFor(int commandIndex)
     using Workbench::CommandFields;
     // AT+CIPSTART carries the remote address and port in the SSID and password fields.
     if (commandIndex == Workbench::CmdCIPSTART)
-        return {{"ip", &CommandFields::ssid}, {"remote-port", &CommandFields::pwd}};
-    return {{"ssid", &CommandFields::ssid},
-            {"password", &CommandFields::pwd},
-            {"param", &CommandFields::user}};
+        return {{"ip", &CommandFields::Ssid}, {"remote-port", &CommandFields::Pwd}};
+    return {{"ssid", &CommandFields::Ssid},
+            {"password", &CommandFields::Pwd},
+            {"param", &CommandFields::User}};
 }
 
 bool FieldUsed(const Workbench::FieldsUsed& used, QString Workbench::CommandFields::*field)
 {
     using Workbench::CommandFields;
-    return field == &CommandFields::ssid  ? used.ssid
-           : field == &CommandFields::pwd ? used.pwd
-                                          : used.user;
+    return field == &CommandFields::Ssid  ? used.Ssid
+           : field == &CommandFields::Pwd ? used.Pwd
+                                          : used.User;
 }
 
 QString ChoiceName(const Workbench::CommandPanel& panel, int p)
 {
-    return QStringLiteral("%1 (%2)").arg(p + 1).arg(panel.choices[p]);
+    return QStringLiteral("%1 (%2)").arg(p + 1).arg(panel.Choices[p]);
 }
 
 QString ParseCommand(const SplitArguments& split, Options& options)
 {
     using namespace Workbench;
-    options.listCatalogue = split.has("list");
-    if (options.listCatalogue) {
-        if (!split.positionals.isEmpty()) return QStringLiteral("--list takes no command name");
+    options.ListCatalogue = split.Has("list");
+    if (options.ListCatalogue) {
+        if (!split.Positionals.isEmpty()) return QStringLiteral("--list takes no command name");
         return {};
     }
-    if (split.positionals.isEmpty())
+    if (split.Positionals.isEmpty())
         return QStringLiteral("command needs a NAME (esp8266at command --list shows them)");
-    if (split.positionals.size() > 2)
+    if (split.Positionals.size() > 2)
         return QStringLiteral("command takes a NAME and at most one CHOICE");
-    const QString name = split.positionals[0];
+    const QString name = split.Positionals[0];
     const int k = CommandIndexByName(name);
     if (k < 0)
         return QStringLiteral("no command %1 in the catalogue (esp8266at command --list shows "
@@ -286,54 +286,54 @@ QString ParseCommand(const SplitArguments& split, Options& options)
     CommandFields fields;
     QList<FieldOption> given;
     for (const char* option : {"ssid", "password", "ip", "remote-port", "param"}) {
-        if (!split.has(option)) continue;
+        if (!split.Has(option)) continue;
         const QList<FieldOption> own = FieldOptionsFor(k);
         const auto it = std::find_if(own.begin(), own.end(), [&](const FieldOption& f) {
-            return qstrcmp(f.name, option) == 0;
+            return qstrcmp(f.Name, option) == 0;
         });
         if (it == own.end())
-            return QStringLiteral("%1 takes no --%2").arg(panel.command, QLatin1String(option));
-        fields.*(it->field) = split.last(option);
+            return QStringLiteral("%1 takes no --%2").arg(panel.Command, QLatin1String(option));
+        fields.*(it->Field) = split.Last(option);
         given.append(*it);
     }
     const auto usesAllGiven = [&](int p) {
         const FieldsUsed used = CommandFieldsUsed(k, p);
         return std::all_of(given.begin(), given.end(),
-                           [&](const FieldOption& f) { return FieldUsed(used, f.field); });
+                           [&](const FieldOption& f) { return FieldUsed(used, f.Field); });
     };
 
     int p = -1;
-    if (split.positionals.size() == 2) {
-        if (panel.choices.isEmpty())
-            return QStringLiteral("%1 takes no CHOICE").arg(panel.command);
-        p = ChoiceIndexByName(k, split.positionals[1]);
+    if (split.Positionals.size() == 2) {
+        if (panel.Choices.isEmpty())
+            return QStringLiteral("%1 takes no CHOICE").arg(panel.Command);
+        p = ChoiceIndexByName(k, split.Positionals[1]);
         if (p < 0) {
             QStringList names;
-            for (int i = 0; i < panel.choices.size(); ++i)
+            for (int i = 0; i < panel.Choices.size(); ++i)
                 names.append(ChoiceName(panel, i));
             return QStringLiteral("%1 has no choice \"%2\"; its choices: %3")
-                .arg(panel.command, split.positionals[1], names.join(QStringLiteral(", ")));
+                .arg(panel.Command, split.Positionals[1], names.join(QStringLiteral(", ")));
         }
-    } else if (!panel.choices.isEmpty()) {
+    } else if (!panel.Choices.isEmpty()) {
         // Without a CHOICE: the first choice that uses every field given (the first of all,
         // as the window selects it, when none is given).
-        for (int i = 0; i < panel.choices.size() && p < 0; ++i)
+        for (int i = 0; i < panel.Choices.size() && p < 0; ++i)
             if (usesAllGiven(i)) p = i;
         if (p < 0) p = 0;
     }
     for (const FieldOption& f : given) {
-        if (FieldUsed(CommandFieldsUsed(k, p), f.field)) continue;
-        if (p < 0) return QStringLiteral("%1 takes no --%2").arg(panel.command, f.name);
+        if (FieldUsed(CommandFieldsUsed(k, p), f.Field)) continue;
+        if (p < 0) return QStringLiteral("%1 takes no --%2").arg(panel.Command, f.Name);
         QStringList users;
-        for (int i = 0; i < panel.choices.size(); ++i)
-            if (FieldUsed(CommandFieldsUsed(k, i), f.field)) users.append(ChoiceName(panel, i));
+        for (int i = 0; i < panel.Choices.size(); ++i)
+            if (FieldUsed(CommandFieldsUsed(k, i), f.Field)) users.append(ChoiceName(panel, i));
         return QStringLiteral("choice %1 of %2 does not use --%3; choice %4 does")
-            .arg(ChoiceName(panel, p), panel.command, QLatin1String(f.name),
+            .arg(ChoiceName(panel, p), panel.Command, QLatin1String(f.Name),
                  users.join(QStringLiteral(" or ")));
     }
     const auto text = ComposeCommand(k, p, fields);
-    if (!text) return QStringLiteral("%1 has nothing to send").arg(panel.command);
-    options.steps.append({QString(), *text, StepTimeoutMs(*text, options.timeoutMs)});
+    if (!text) return QStringLiteral("%1 has nothing to send").arg(panel.Command);
+    options.Steps.append({QString(), *text, StepTimeoutMs(*text, options.TimeoutMs)});
     return {};
 }
 
@@ -351,24 +351,24 @@ bool SplitServer(const QString& server, QString& host, QString& port)
 
 QString ParseConnect(const SplitArguments& split, Options& options)
 {
-    if (!split.positionals.isEmpty())
-        return QStringLiteral("connect takes no argument %1").arg(split.positionals[0]);
-    if (!split.has("ssid")) return QStringLiteral("connect needs --ssid");
-    if (!split.has("server")) return QStringLiteral("connect needs --server HOST:PORT");
+    if (!split.Positionals.isEmpty())
+        return QStringLiteral("connect takes no argument %1").arg(split.Positionals[0]);
+    if (!split.Has("ssid")) return QStringLiteral("connect needs --ssid");
+    if (!split.Has("server")) return QStringLiteral("connect needs --server HOST:PORT");
     QString host, port;
-    if (!SplitServer(split.last("server"), host, port))
+    if (!SplitServer(split.Last("server"), host, port))
         return QStringLiteral("--server takes HOST:PORT with a port from 1 to 65535");
-    const QString ssid = split.last("ssid");
-    const QString password = split.has("password") ? split.last("password") : QString();
+    const QString ssid = split.Last("ssid");
+    const QString password = split.Has("password") ? split.Last("password") : QString();
 
     // The window's sequence, paced by each final answer instead of by a quiet gap.
     Workbench::SequenceStep step = Workbench::StartConfigSequence(ssid, password);
-    options.steps.append({Workbench::SequenceStepName(0), step.command,
-                          StepTimeoutMs(step.command, options.timeoutMs), true});
-    while (step.nextConfigStep > 0) {
-        const std::int32_t configStep = step.nextConfigStep;
+    options.Steps.append({Workbench::SequenceStepName(0), step.Command,
+                          StepTimeoutMs(step.Command, options.TimeoutMs), true});
+    while (step.NextConfigStep > 0) {
+        const std::int32_t configStep = step.NextConfigStep;
         step = Workbench::RunConfigStep(configStep, host, port);
-        options.steps.append({Workbench::SequenceStepName(configStep), step.command, options.timeoutMs});
+        options.Steps.append({Workbench::SequenceStepName(configStep), step.Command, options.TimeoutMs});
     }
     return {};
 }
@@ -376,38 +376,38 @@ QString ParseConnect(const SplitArguments& split, Options& options)
 // probe and baud: the ports, every --baud as a rate to try first, and baud's --to and --save.
 QString ParseProbe(const SplitArguments& split, Subcommand subcommand, Options& options)
 {
-    if (!split.positionals.isEmpty())
+    if (!split.Positionals.isEmpty())
         return QStringLiteral("%1 takes no argument %2")
-            .arg(SubcommandName(subcommand), split.positionals[0]);
-    for (const QString& port : split.values.value(QStringLiteral("port")))
-        options.ports.append(port.split(QLatin1Char(','), Qt::SkipEmptyParts));
-    if (split.has("port") && options.ports.isEmpty()) return QStringLiteral("-p needs a port");
+            .arg(SubcommandName(subcommand), split.Positionals[0]);
+    for (const QString& port : split.Values.value(QStringLiteral("port")))
+        options.Ports.append(port.split(QLatin1Char(','), Qt::SkipEmptyParts));
+    if (split.Has("port") && options.Ports.isEmpty()) return QStringLiteral("-p needs a port");
     // Port names as every subcommand reads them; the rates are judged by the firmware and the
     // port later (74880 included), so they need only be whole numbers here.
-    for (const QString& port : options.ports) {
+    for (const QString& port : options.Ports) {
         const std::string text = port.toStdString();
         if (port.compare(QLatin1String("all"), Qt::CaseInsensitive) != 0 &&
             !serial::ParsePortName(text))
             return QString::fromStdString(serial::BadPortName(text));
     }
-    for (const QString& text : split.values.value(QStringLiteral("baud"))) {
+    for (const QString& text : split.Values.value(QStringLiteral("baud"))) {
         for (const QString& rate : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             const auto baud = WholeNumber(rate, 1, 4'000'000);
             if (!baud) return QStringLiteral("--baud takes a rate in bit/s, such as 115200");
             options.probeRates.append(int(*baud));
         }
     }
-    options.json = split.has("json");
+    options.Json = split.Has("json");
     if (subcommand == Subcommand::Probe) {
-        if (options.ports.isEmpty()) options.ports.append(QStringLiteral("all"));
+        if (options.Ports.isEmpty()) options.Ports.append(QStringLiteral("all"));
         return {};
     }
-    if (!split.has("to")) return QStringLiteral("baud needs --to N, the new rate");
-    const auto to = WholeNumber(split.last("to"), 1, 5'000'000);
+    if (!split.Has("to")) return QStringLiteral("baud needs --to N, the new rate");
+    const auto to = WholeNumber(split.Last("to"), 1, 5'000'000);
     if (!to) return QStringLiteral("--to takes a rate in bit/s, such as 9600");
     options.toBaud = int(*to);
-    options.save = split.has("save");
-    if (options.ports.isEmpty()) return QStringLiteral("baud needs -p PORT");
+    options.save = split.Has("save");
+    if (options.Ports.isEmpty()) return QStringLiteral("baud needs -p PORT");
     return {};
 }
 
@@ -439,22 +439,22 @@ ParseResult ParseArguments(const QStringList& arguments)
 {
     ParseResult result;
     const auto fail = [&](const QString& message, Subcommand in) {
-        result.error = message;
-        result.errorIn = in;
-        result.options.reset();
+        result.Error = message;
+        result.ErrorIn = in;
+        result.Options.reset();
         return result;
     };
     Options options;
     if (arguments.isEmpty()) return fail(QStringLiteral("a subcommand is needed"), {});
     const QString first = arguments[0];
     if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
-        options.subcommand = Subcommand::Help;
-        result.options = options;
+        options.Subcommand = Subcommand::Help;
+        result.Options = options;
         return result;
     }
     if (first == QLatin1String("--version")) {
-        options.subcommand = Subcommand::Version;
-        result.options = options;
+        options.Subcommand = Subcommand::Version;
+        result.Options = options;
         return result;
     }
     const Subcommand subcommand = SubcommandNamed(first);
@@ -466,31 +466,31 @@ ParseResult ParseArguments(const QStringList& arguments)
     const QStringList rest = arguments.mid(1);
 
     if (subcommand == Subcommand::Help) {
-        options.subcommand = Subcommand::Help;
+        options.Subcommand = Subcommand::Help;
         if (rest.size() > 1) return fail(QStringLiteral("help takes one subcommand"), {});
         if (!rest.isEmpty()) {
-            options.helpFor = SubcommandNamed(rest[0]);
-            if (options.helpFor == Subcommand::None)
+            options.HelpFor = SubcommandNamed(rest[0]);
+            if (options.HelpFor == Subcommand::None)
                 return fail(QStringLiteral("no subcommand %1").arg(rest[0]), {});
         }
-        result.options = options;
+        result.Options = options;
         return result;
     }
 
     const SplitArguments split = Split(rest, OptionsOf(subcommand));
-    if (!split.error.isEmpty()) return fail(split.error, subcommand);
-    if (split.has("help")) {
-        options.subcommand = Subcommand::Help;
-        options.helpFor = subcommand;
-        result.options = options;
+    if (!split.Error.isEmpty()) return fail(split.Error, subcommand);
+    if (split.Has("help")) {
+        options.Subcommand = Subcommand::Help;
+        options.HelpFor = subcommand;
+        result.Options = options;
         return result;
     }
-    options.subcommand = subcommand;
+    options.Subcommand = subcommand;
     QString error;
     if (subcommand == Subcommand::Ports) {
-        options.json = split.has("json");
-        if (!split.positionals.isEmpty())
-            error = QStringLiteral("ports takes no argument %1").arg(split.positionals[0]);
+        options.Json = split.Has("json");
+        if (!split.Positionals.isEmpty())
+            error = QStringLiteral("ports takes no argument %1").arg(split.Positionals[0]);
     } else if (subcommand == Subcommand::Probe || subcommand == Subcommand::Baud) {
         error = ParseProbe(split, subcommand, options);
     } else {
@@ -503,7 +503,7 @@ ParseResult ParseArguments(const QStringList& arguments)
             error = ParseConnect(split, options);
     }
     if (!error.isEmpty()) return fail(error, subcommand);
-    result.options = options;
+    result.Options = options;
     return result;
 }
 
@@ -516,21 +516,21 @@ QString CatalogueListing()
         QStringList options;
         for (const FieldOption& f : FieldOptionsFor(k)) {
             bool used = false;
-            for (int p = 0; p < std::max<qsizetype>(1, panel.choices.size()); ++p)
-                used |= FieldUsed(CommandFieldsUsed(k, panel.choices.isEmpty() ? -1 : p), f.field);
-            if (used) options.append(QStringLiteral("--") + QLatin1String(f.name));
+            for (int p = 0; p < std::max<qsizetype>(1, panel.Choices.size()); ++p)
+                used |= FieldUsed(CommandFieldsUsed(k, panel.Choices.isEmpty() ? -1 : p), f.Field);
+            if (used) options.append(QStringLiteral("--") + QLatin1String(f.Name));
         }
-        out += panel.command;
+        out += panel.Command;
         if (!options.isEmpty()) out += QLatin1Char(' ') + options.join(QLatin1Char(' '));
-        out += QStringLiteral("\n    ") + panel.prompt + QLatin1Char('\n');
+        out += QStringLiteral("\n    ") + panel.Prompt + QLatin1Char('\n');
         // What each choice sends, with the fields it fills shown by their option names.
         CommandFields shown;
         for (const FieldOption& f : FieldOptionsFor(k))
-            shown.*(f.field) = QStringLiteral("<%1>").arg(QLatin1String(f.name));
-        for (int p = 0; p < panel.choices.size(); ++p)
+            shown.*(f.Field) = QStringLiteral("<%1>").arg(QLatin1String(f.Name));
+        for (int p = 0; p < panel.Choices.size(); ++p)
             out += QStringLiteral("    %1  %2  ->  %3\n")
                        .arg(p + 1)
-                       .arg(panel.choices[p], -24)
+                       .arg(panel.Choices[p], -24)
                        .arg(QString::fromUtf8(ComposeCommand(k, p, shown)->chopped(2)));
     }
     return out;

@@ -24,25 +24,25 @@ enum class Subcommand { None, Help, Version, Ports, Send, Command, Connect, Prob
 // One command to send and how long its answer may take.
 struct Step
 {
-    QString name;       // what the step does, for reports ("join"); empty for plain lines
-    QByteArray command; // the bytes written, CR LF included ("+++" alone has none)
-    int timeoutMs = 0;
+    QString Name;       // what the step does, for reports ("join"); empty for plain lines
+    QByteArray Command; // the bytes written, CR LF included ("+++" alone has none)
+    int TimeoutMs = 0;
     // After its OK the module's address ("WIFI GOT IP") is waited for, within timeoutMs.
     bool waitForAddress = false;
 };
 
 struct Options
 {
-    Subcommand subcommand = Subcommand::None;
-    Subcommand helpFor = Subcommand::None; // with Help: the subcommand asked about
-    QStringList ports;                     // as given to -p; "all" for every port
-    int baud = 115200;
-    int parity = 0; // 0 none, 1 odd, 2 even
-    int timeoutMs = 10'000;
-    bool json = false;
-    bool raw = false; // module bytes reach a terminal as received, control characters too
-    bool listCatalogue = false; // command --list
-    QList<Step> steps;          // send, command, connect
+    Cli::Subcommand Subcommand = Cli::Subcommand::None;
+    Cli::Subcommand HelpFor = Cli::Subcommand::None; // with Help: the subcommand asked about
+    QStringList Ports;                     // as given to -p; "all" for every port
+    int Baud = 115200;
+    int Parity = 0; // 0 none, 1 odd, 2 even
+    int TimeoutMs = 10'000;
+    bool Json = false;
+    bool Raw = false; // module bytes reach a terminal as received, control characters too
+    bool ListCatalogue = false; // command --list
+    QList<Step> Steps;          // send, command, connect
     QList<int> probeRates;      // probe, baud: every --baud, tried first
     int toBaud = 0;             // baud --to
     bool save = false;          // baud --save
@@ -52,9 +52,9 @@ struct Options
 // help the hint should name).
 struct ParseResult
 {
-    std::optional<Options> options;
-    QString error;
-    Subcommand errorIn = Subcommand::None;
+    std::optional<Cli::Options> Options;
+    QString Error;
+    Subcommand ErrorIn = Subcommand::None;
 };
 
 // The time the join may take in the connection sequence: real joins take several seconds.

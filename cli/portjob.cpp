@@ -35,7 +35,7 @@ QEvent::Type PortLostEventType()
 
 bool IsEscape(const Step& step)
 {
-    return step.command == Workbench::ExitCommand;
+    return step.Command == Workbench::ExitCommand;
 }
 
 // The command without its line end and its parameters.
@@ -56,13 +56,13 @@ QString Seconds(int ms)
 
 QString StepLabel(const Step& step)
 {
-    const QString command = CommandName(step.command);
-    return step.name.isEmpty() ? command : QStringLiteral("%1 (%2)").arg(step.name, command);
+    const QString command = CommandName(step.Command);
+    return step.Name.isEmpty() ? command : QStringLiteral("%1 (%2)").arg(step.Name, command);
 }
 
 void NotifyingPort::OnBytesReceived(const char* data, std::size_t size)
 {
-    BufferedSerialPort::OnBytesReceived(data, size);
+    serial::BufferedSerialPort::OnBytesReceived(data, size);
     if (!Posted.exchange(true)) PostNotify();
 }
 
@@ -72,14 +72,14 @@ PortJob::PortJob(PortTarget target, int baud, int parity, QList<Step> steps, QOb
           return Port.Write(bytes.constData(), unsigned(bytes.size()));
       })
 {
-    Result.target = std::move(target);
+    Result.Target = std::move(target);
     for (QTimer* timer : {&GuardTimer, &AddressTimer, &LingerTimer}) {
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
     connect(&GuardTimer, &QTimer::timeout, this, [this] {
         if (State != Stage::GuardAfter) return;
-        Result.lines[Current].ok = true;
+        Result.Lines[Current].Ok = true;
         CompleteStep();
     });
     connect(&AddressTimer, &QTimer::timeout, this, &PortJob::OnAddressDeadline);
@@ -99,14 +99,14 @@ PortJob::~PortJob()
 
 void PortJob::Start()
 {
-    const PortTarget& target = Result.target;
-    const bool opened = target.number > 0 ? Port.Open(target.number, Baud, Parity)
-                                          : Port.OpenDevice(target.device, Baud, Parity);
+    const PortTarget& target = Result.Target;
+    const bool opened = target.Number > 0 ? Port.Open(target.Number, Baud, Parity)
+                                          : Port.OpenDevice(target.Device, Baud, Parity);
     if (!opened) {
         // A refused setting leaves the device held: release it before asking who holds it.
         const serial::SerialError error = Port.LastError();
         Port.Close();
-        const QString reason = OpenFailureReason(target.device, error);
+        const QString reason = OpenFailureReason(target.Device, error);
         Finish(ExitPortError, QStringLiteral("cannot open: %1").arg(reason));
         return;
     }
@@ -119,7 +119,7 @@ void PortJob::Start()
 QString PortJob::ProgressText() const
 {
     if (State == Stage::Done)
-        return Result.exitStatus == ExitOk ? QStringLiteral("done") : Result.error;
+        return Result.ExitStatus == ExitOk ? QStringLiteral("done") : Result.Error;
     if (Current < 0 || Current >= Steps.size()) return QStringLiteral("opening");
     const Step& step = Steps[Current];
     QString text =
@@ -155,9 +155,9 @@ void PortJob::StartStep(int index)
     }
     const Step& step = Steps[index];
     LineResult line;
-    line.step = step.name;
-    line.sent = step.command;
-    Result.lines.append(line);
+    line.Step = step.Name;
+    line.Sent = step.Command;
+    Result.Lines.append(line);
     LastLine.clear();
     BusyRetries = 0;
     if (IsEscape(step)) {
@@ -175,7 +175,7 @@ void PortJob::StartStep(int index)
 void PortJob::SendStepCommand()
 {
     const Step& step = Steps[Current];
-    Exchange.SendCommand(step.command, step.timeoutMs, [this](bool written) {
+    Exchange.SendCommand(step.Command, step.TimeoutMs, [this](bool written) {
         if (written) StepWrittenMs = NowMs();
     });
 }
@@ -209,31 +209,31 @@ void PortJob::OnPortLost()
 void PortJob::OnAnswer(const Workbench::ExchangeAnswer& answer)
 {
     if (State != Stage::Answer) return;
-    LineResult& line = Result.lines[Current];
+    LineResult& line = Result.Lines[Current];
     const Step& step = Steps[Current];
     // Every attempt's answer is shown, a refused one before the one that was taken.
-    line.answer += answer.bytes;
-    line.notKept += answer.notKept;
-    line.final = Workbench::FinalResultText(answer.final);
-    if (answer.endInChunk >= 0 && answer.endInChunk < ChunkBeingRead.size())
-        ChunkBeingRead = ChunkBeingRead.sliced(answer.endInChunk);
+    line.Answer += answer.Bytes;
+    line.NotKept += answer.NotKept;
+    line.Final = Workbench::FinalResultText(answer.Final);
+    if (answer.EndInChunk >= 0 && answer.EndInChunk < ChunkBeingRead.size())
+        ChunkBeingRead = ChunkBeingRead.sliced(answer.EndInChunk);
     else
         ChunkBeingRead = {};
-    if (answer.portLost) {
-        line.timedOut = true;
+    if (answer.PortLost) {
+        line.TimedOut = true;
         FailStep(ExitPortError, Port.IsOpen() ? QStringLiteral("cannot write to the port: %1")
                                                     .arg(QString::fromStdString(
                                                         Port.LastError().Message))
                                               : LostText());
         return;
     }
-    if (answer.timedOut) {
-        line.timedOut = true;
+    if (answer.TimedOut) {
+        line.TimedOut = true;
         FailStep(ExitNoAnswer, QStringLiteral("no final answer to %1 within %2 s")
-                                   .arg(StepLabel(step), Seconds(step.timeoutMs)));
+                                   .arg(StepLabel(step), Seconds(step.TimeoutMs)));
         return;
     }
-    if (answer.final == Workbench::FinalResult::Busy) {
+    if (answer.Final == Workbench::FinalResult::Busy) {
         // The module's earlier command has now been answered: it is free for this one.
         if (BusyRetries < BusyRetryLimit) {
             ++BusyRetries;
@@ -246,20 +246,20 @@ void PortJob::OnAnswer(const Workbench::ExchangeAnswer& answer)
                      .arg(BusyRetries + 1));
         return;
     }
-    if (answer.final == Workbench::FinalResult::Ready && !answer.echoSeen && Current == 0 &&
-        !BootRetried && !Workbench::IsRestartCommand(step.command)) {
+    if (answer.Final == Workbench::FinalResult::Ready && !answer.EchoSeen && Current == 0 &&
+        !BootRetried && !Workbench::IsRestartCommand(step.Command)) {
         // The module was starting as the port opened and lost what was sent meanwhile.
         BootRetried = true;
         SendStepCommand();
         return;
     }
-    line.ok = answer.Succeeded();
-    if (line.ok && step.waitForAddress && !answer.bytes.contains("WIFI GOT IP")) {
+    line.Ok = answer.Succeeded();
+    if (line.Ok && step.waitForAddress && !answer.Bytes.contains("WIFI GOT IP")) {
         // The newer firmware answers OK before the address is assigned; the connection
         // waits for it within the join's time.
         State = Stage::WaitForAddress;
         AddressCarry.clear();
-        const std::int64_t left = StepWrittenMs + step.timeoutMs - NowMs();
+        const std::int64_t left = StepWrittenMs + step.TimeoutMs - NowMs();
         AddressTimer.start(int(std::max<std::int64_t>(0, left)));
         emit ProgressChanged();
         return;
@@ -270,11 +270,11 @@ void PortJob::OnAnswer(const Workbench::ExchangeAnswer& answer)
 void PortJob::OnAddressDeadline()
 {
     if (State != Stage::WaitForAddress) return;
-    Result.lines[Current].ok = false;
-    Result.lines[Current].timedOut = true;
+    Result.Lines[Current].Ok = false;
+    Result.Lines[Current].TimedOut = true;
     FailStep(ExitNoAnswer, QStringLiteral("%1 answered OK but no address came (WIFI GOT IP) "
                                           "within %2 s")
-                               .arg(StepLabel(Steps[Current]), Seconds(Steps[Current].timeoutMs)));
+                               .arg(StepLabel(Steps[Current]), Seconds(Steps[Current].TimeoutMs)));
 }
 
 void PortJob::OnReceived(const QByteArray& bytes)
@@ -287,7 +287,7 @@ void PortJob::OnReceived(const QByteArray& bytes)
     const QByteArrayView rest = before == Stage::Answer ? ChunkBeingRead : QByteArrayView(bytes);
     ChunkBeingRead = {};
     if (State == Stage::WaitForAddress) {
-        Result.lines[Current].answer += rest.first(std::min<qsizetype>(rest.size(), TailKept));
+        Result.Lines[Current].Answer += rest.first(std::min<qsizetype>(rest.size(), TailKept));
         const QByteArray seen = AddressCarry + rest.toByteArray();
         if (seen.contains("WIFI GOT IP\r")) {
             AddressTimer.stop();
@@ -298,9 +298,9 @@ void PortJob::OnReceived(const QByteArray& bytes)
         return;
     }
     if (State == Stage::Linger && !rest.isEmpty()) {
-        LineResult& current = Result.lines[Current];
+        LineResult& current = Result.Lines[Current];
         const qsizetype take = std::min(rest.size(), TailKept - TailBytes);
-        current.answer += rest.first(take);
+        current.Answer += rest.first(take);
         TailBytes += take;
         if (NowMs() - LingerStartMs < LingerCapMs) LingerTimer.start(LingerQuietMs);
     }
@@ -309,8 +309,8 @@ void PortJob::OnReceived(const QByteArray& bytes)
 void PortJob::NoteLastLine(const QByteArray& bytes)
 {
     // The progress shows the last line received, but not the echo, which may hold a password.
-    if (Current < 0 || Current >= Result.lines.size()) return;
-    const QByteArray echo = Result.lines[Current].sent.trimmed();
+    if (Current < 0 || Current >= Result.Lines.size()) return;
+    const QByteArray echo = Result.Lines[Current].Sent.trimmed();
     const QByteArrayView tail = QByteArrayView(bytes).last(std::min<qsizetype>(bytes.size(), 256));
     QString last;
     const QList<QByteArray> lines = tail.toByteArray().split('\n');
@@ -324,8 +324,8 @@ void PortJob::NoteLastLine(const QByteArray& bytes)
 
 void PortJob::CompleteStep()
 {
-    const LineResult& line = Result.lines[Current];
-    if (line.ok) {
+    const LineResult& line = Result.Lines[Current];
+    if (line.Ok) {
         if (Current + 1 < Steps.size()) {
             emit LineDone(Current);
             StartStep(Current + 1);
@@ -335,14 +335,14 @@ void PortJob::CompleteStep()
         return;
     }
     const Step& step = Steps[Current];
-    QString said = Workbench::AnswerSummary(line.answer, line.sent);
-    if (line.notKept > 0) said = QStringLiteral("(%1 bytes not kept) ").arg(line.notKept) + said;
-    if (line.final == Workbench::FinalResultText(Workbench::FinalResult::Ready))
+    QString said = Workbench::AnswerSummary(line.Answer, line.Sent);
+    if (line.NotKept > 0) said = QStringLiteral("(%1 bytes not kept) ").arg(line.NotKept) + said;
+    if (line.Final == Workbench::FinalResultText(Workbench::FinalResult::Ready))
         FailStep(ExitFailed, QStringLiteral("%1: the module restarted (ready) instead of answering")
                                  .arg(StepLabel(step)));
     else
         FailStep(ExitFailed, QStringLiteral("%1 failed: the module answered %2")
-                                 .arg(StepLabel(step), said.isEmpty() ? line.final : said));
+                                 .arg(StepLabel(step), said.isEmpty() ? line.Final : said));
 }
 
 void PortJob::FailStep(int exitStatus, const QString& what)
@@ -372,7 +372,7 @@ void PortJob::EndLine(int exitStatus, QString error)
 
 void PortJob::FinishLingering()
 {
-    if (Current >= 0 && Current < Result.lines.size()) emit LineDone(Current);
+    if (Current >= 0 && Current < Result.Lines.size()) emit LineDone(Current);
     Finish(PendingExit, PendingError);
 }
 
@@ -383,8 +383,8 @@ void PortJob::Finish(int exitStatus, QString error)
     LingerTimer.stop();
     Exchange.Reset();
     Port.Close();
-    Result.exitStatus = exitStatus;
-    Result.error = std::move(error);
+    Result.ExitStatus = exitStatus;
+    Result.Error = std::move(error);
     State = Stage::Done;
     emit ProgressChanged();
     emit Finished();

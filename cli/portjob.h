@@ -19,34 +19,34 @@ namespace Cli {
 // A port as the user named it and the device it stands for.
 struct PortTarget
 {
-    QString name;        // "COM3", or the device path as given
-    unsigned number = 0; // n of COMn; 0 for a device path
-    std::string device;  // the device node opened
+    QString Name;        // "COM3", or the device path as given
+    unsigned Number = 0; // n of COMn; 0 for a device path
+    std::string Device;  // the device node opened
 };
 
 // What one step sent and what came back.
 struct LineResult
 {
-    QString step;      // the step's name, empty for plain lines
-    QByteArray sent;   // the bytes written
-    QByteArray answer; // the bytes received for it, as received (the last 1 MiB of them)
-    std::uint64_t notKept = 0; // bytes of the answer received but not kept
-    QString final;     // the final result line ("OK", "FAIL" ...); empty when there was none
-    bool ok = false;
-    bool timedOut = false;
+    QString Step;      // the step's name, empty for plain lines
+    QByteArray Sent;   // the bytes written
+    QByteArray Answer; // the bytes received for it, as received (the last 1 MiB of them)
+    std::uint64_t NotKept = 0; // bytes of the answer received but not kept
+    QString Final;     // the final result line ("OK", "FAIL" ...); empty when there was none
+    bool Ok = false;
+    bool TimedOut = false;
 };
 
 struct PortOutcome
 {
-    PortTarget target;
-    int exitStatus = ExitOk;
-    QString error; // what went wrong, for people; empty on success
-    QList<LineResult> lines;
+    PortTarget Target;
+    int ExitStatus = ExitOk;
+    QString Error; // what went wrong, for people; empty on success
+    QList<LineResult> Lines;
 };
 
 // The serial port of a run: tells its owner of a read at once, so nothing polls, with one
 // event at a time however fast bytes come, so the owner's timers are never starved.
-class NotifyingPort : public BufferedSerialPort
+class NotifyingPort : public serial::BufferedSerialPort
 {
 public:
     // The owner is about to take what was received: the next read posts again.

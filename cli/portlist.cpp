@@ -45,20 +45,20 @@ Targets ResolveTargets(const QStringList& names)
 {
     Targets out;
     const auto fail = [&](int status, const QString& message) {
-        out.ports.clear();
-        out.exitStatus = status;
-        out.error = message;
+        out.Ports.clear();
+        out.ExitStatus = status;
+        out.Error = message;
         return out;
     };
     if (names.isEmpty()) {
-        out.ports = OpenablePorts();
-        if (out.ports.isEmpty())
+        out.Ports = OpenablePorts();
+        if (out.Ports.isEmpty())
             return fail(ExitPortError,
                         QStringLiteral("no port can be opened (esp8266at ports lists them)"));
-        if (out.ports.size() > 1) {
+        if (out.Ports.size() > 1) {
             QStringList found;
-            for (const PortTarget& p : out.ports)
-                found.append(p.name);
+            for (const PortTarget& p : out.Ports)
+                found.append(p.Name);
             return fail(ExitUsage, QStringLiteral("several ports can be opened (%1): choose with "
                                                   "-p PORT, or -p all")
                                        .arg(found.join(QStringLiteral(", "))));
@@ -67,7 +67,7 @@ Targets ResolveTargets(const QStringList& names)
     }
     std::set<std::string> seen;
     const auto add = [&](const PortTarget& target) {
-        if (seen.insert(CanonicalDevice(target.device)).second) out.ports.append(target);
+        if (seen.insert(CanonicalDevice(target.Device)).second) out.Ports.append(target);
     };
     for (const QString& name : names) {
         if (name.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0) {
@@ -87,7 +87,7 @@ Targets ResolveTargets(const QStringList& names)
             continue;
         }
         const QString com = QString::fromStdString(port->Text());
-        const std::string device = serial::PortDevice(port->Number);
+        const std::string device = serial::DeviceName(port->Number);
         if (device.empty())
             return fail(ExitPortError,
                         QStringLiteral("%1: no device stands for it (see the port alias folder)")

@@ -22,9 +22,9 @@ QString OpenFailureReason(const std::string& device, const serial::SerialError& 
 // exit status to use.
 struct Targets
 {
-    QList<PortTarget> ports;
-    QString error;
-    int exitStatus = 0;
+    QList<PortTarget> Ports;
+    QString Error;
+    int ExitStatus = 0;
 };
 Targets ResolveTargets(const QStringList& names);
 

@@ -27,10 +27,10 @@ serial::UsbDetails UsbOf(const PortTarget& target,
 {
     std::error_code ec;
     for (const serial::PortCandidate& c : scanned)
-        if (c.Device == target.device ||
-            (!c.Device.empty() && std::filesystem::equivalent(c.Device, target.device, ec)))
+        if (c.Device == target.Device ||
+            (!c.Device.empty() && std::filesystem::equivalent(c.Device, target.Device, ec)))
             return c.Usb;
-    return serial::InspectDevice(target.device).Usb;
+    return serial::InspectDevice(target.Device).Usb;
 }
 
 // The rates to try on a port: those given, then the rate the device was set to.
@@ -49,8 +49,8 @@ int OpenRate(const Options& options)
 
 struct Job
 {
-    PortTarget target;
-    std::unique_ptr<LineTaskRunner> runner;
+    PortTarget Target;
+    std::unique_ptr<LineTaskRunner> Runner;
 };
 
 // Resolves the targets and runs one task per port until every one has ended; 0, or the usage
@@ -61,20 +61,20 @@ int RunAll(QCoreApplication& app, Console& console, const Options& options,
 {
     // One look at who holds what serves the resolution of the names and every open.
     std::optional<serial::HolderSnapshot> batch(std::in_place);
-    const Targets targets = ResolveTargets(options.ports);
-    if (!targets.error.isEmpty()) {
-        console.Err(QStringLiteral("esp8266at: ") + targets.error);
-        return targets.exitStatus;
+    const Targets targets = ResolveTargets(options.Ports);
+    if (!targets.Error.isEmpty()) {
+        console.Err(QStringLiteral("esp8266at: ") + targets.Error);
+        return targets.ExitStatus;
     }
     int finished = 0;
-    for (const PortTarget& target : targets.ports)
-        jobs.push_back({target, std::make_unique<LineTaskRunner>(target.number, target.device)});
+    for (const PortTarget& target : targets.Ports)
+        jobs.push_back({target, std::make_unique<LineTaskRunner>(target.Number, target.Device)});
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         Job& job = jobs[i];
-        LineTaskRunner* runner = job.runner.get();
+        LineTaskRunner* runner = job.Runner.get();
         QObject::connect(runner, &LineTaskRunner::ProgressChanged, [&console, runner, i, &job] {
             if (LineTask* task = runner->CurrentTask())
-                console.SetProgress(int(i), job.target.name + QStringLiteral(": ") +
+                console.SetProgress(int(i), job.Target.Name + QStringLiteral(": ") +
                                                 task->ProgressText());
         });
         QObject::connect(runner, &LineTaskRunner::Finished, [&, i] {
@@ -84,22 +84,22 @@ int RunAll(QCoreApplication& app, Console& console, const Options& options,
     }
     {
         std::vector<std::string> devices;
-        for (const PortTarget& target : targets.ports)
-            devices.push_back(target.device);
+        for (const PortTarget& target : targets.Ports)
+            devices.push_back(target.Device);
         batch->Cover(devices);
     }
     QObject::connect(&terminations, &Process::TerminationSignals::Arrived, &app,
                      &QCoreApplication::quit);
     // Every port starts before the loop runs: all are probed at once.
     for (Job& job : jobs)
-        if (!terminations.Received()) job.runner->Start(OpenRate(options), factory);
+        if (!terminations.Received()) job.Runner->Start(OpenRate(options), factory);
     batch.reset();
     if (finished < int(jobs.size()) && !terminations.Received()) app.exec();
     console.EndProgress();
     if (const int signal = terminations.Received()) {
         // Each unfinished task's port closes as its runner goes.
         for (Job& job : jobs)
-            job.runner->Cancel();
+            job.Runner->Cancel();
         console.Err(QStringLiteral("esp8266at: ended by SIG%1")
                         .arg(QString::fromLatin1(sigabbrev_np(signal))));
         return Process::TerminationSignals::ExitStatusFor(signal);
@@ -109,9 +109,9 @@ int RunAll(QCoreApplication& app, Console& console, const Options& options,
 
 QString Where(const PortTarget& target)
 {
-    QString where = target.name;
-    if (QString::fromStdString(target.device) != target.name)
-        where += QStringLiteral(" (%1)").arg(QString::fromStdString(target.device));
+    QString where = target.Name;
+    if (QString::fromStdString(target.Device) != target.Name)
+        where += QStringLiteral(" (%1)").arg(QString::fromStdString(target.Device));
     return where;
 }
 
@@ -129,18 +129,18 @@ int RunProbe(QCoreApplication& app, Console& console, const Options& options,
     };
     const auto finished = [&](const Job& job) {
         ProbeReport report;
-        report.target = job.target;
-        report.usb = UsbOf(job.target, scanned);
-        if (auto* probe = dynamic_cast<Workbench::ModuleProbe*>(job.runner->CurrentTask())) {
-            report.result = probe->Result();
+        report.Target = job.Target;
+        report.Usb = UsbOf(job.Target, scanned);
+        if (auto* probe = dynamic_cast<Workbench::ModuleProbe*>(job.Runner->CurrentTask())) {
+            report.Result = probe->Result();
         } else {
-            report.result.verdict = Workbench::ProbeVerdict::PortError;
-            report.result.error =
+            report.Result.Verdict = Workbench::ProbeVerdict::PortError;
+            report.Result.Error =
                 QStringLiteral("cannot open: %1")
-                    .arg(OpenFailureReason(job.target.device, {0, job.runner->OpenError().toStdString()}));
+                    .arg(OpenFailureReason(job.Target.Device, {0, job.Runner->OpenError().toStdString()}));
         }
         // JSON Lines go out as each port ends; the table waits for all.
-        if (options.json)
+        if (options.Json)
             console.Out(QJsonDocument(ProbeJson(report)).toJson(QJsonDocument::Compact) + '\n');
         reports.append(report);
     };
@@ -150,13 +150,13 @@ int RunProbe(QCoreApplication& app, Console& console, const Options& options,
     QList<ProbeReport> ordered;
     for (const Job& job : jobs)
         for (const ProbeReport& r : reports)
-            if (r.target.device == job.target.device) ordered.append(r);
-    if (!options.json) console.Out(ProbeTable(ordered));
+            if (r.Target.Device == job.Target.Device) ordered.append(r);
+    if (!options.Json) console.Out(ProbeTable(ordered));
     int worst = ExitOk;
     for (const ProbeReport& r : ordered)
-        if (r.result.verdict == Workbench::ProbeVerdict::PortError) {
+        if (r.Result.Verdict == Workbench::ProbeVerdict::PortError) {
             worst = ExitPortError;
-            console.Err(QStringLiteral("esp8266at: %1: %2").arg(Where(r.target), r.result.error));
+            console.Err(QStringLiteral("esp8266at: %1: %2").arg(Where(r.Target), r.Result.Error));
         }
     return worst;
 }
@@ -172,30 +172,30 @@ int RunBaud(QCoreApplication& app, Console& console, const Options& options,
     };
     const auto finished = [&](const Job& job) {
         Workbench::RateChangeResult result;
-        if (auto* change = dynamic_cast<Workbench::RateChange*>(job.runner->CurrentTask())) {
+        if (auto* change = dynamic_cast<Workbench::RateChange*>(job.Runner->CurrentTask())) {
             result = change->Result();
         } else {
-            result.outcome = Workbench::RateChangeOutcome::PortError;
-            result.to = options.toBaud;
-            result.message =
+            result.Outcome = Workbench::RateChangeOutcome::PortError;
+            result.To = options.toBaud;
+            result.Message =
                 QStringLiteral("cannot open: %1")
-                    .arg(OpenFailureReason(job.target.device, {0, job.runner->OpenError().toStdString()}));
+                    .arg(OpenFailureReason(job.Target.Device, {0, job.Runner->OpenError().toStdString()}));
         }
-        const int status = RateChangeExitStatus(result.outcome);
+        const int status = RateChangeExitStatus(result.Outcome);
         worst = std::max(worst, status);
-        if (options.json)
-            console.Out(QJsonDocument(RateChangeJson(job.target, result))
+        if (options.Json)
+            console.Out(QJsonDocument(RateChangeJson(job.Target, result))
                             .toJson(QJsonDocument::Compact) +
                         '\n');
         else if (status == ExitOk)
-            console.Out(QStringLiteral("%1: %2\n").arg(job.target.name, result.message).toUtf8());
+            console.Out(QStringLiteral("%1: %2\n").arg(job.Target.Name, result.Message).toUtf8());
         if (status != ExitOk)
-            console.Err(QStringLiteral("esp8266at: %1: %2").arg(Where(job.target), result.message));
-        else if (!options.save && result.command.stored &&
-                 result.outcome == Workbench::RateChangeOutcome::Changed)
+            console.Err(QStringLiteral("esp8266at: %1: %2").arg(Where(job.Target), result.Message));
+        else if (!options.save && result.Command.Stored &&
+                 result.Outcome == Workbench::RateChangeOutcome::Changed)
             console.Err(QStringLiteral("esp8266at: %1: this firmware has only %2, which keeps "
                                        "the rate over a restart")
-                            .arg(job.target.name, result.command.name));
+                            .arg(job.Target.Name, result.Command.Name));
     };
     const int status = RunAll(app, console, options, terminations, factory, finished, jobs);
     if (status != ExitOk) return status;

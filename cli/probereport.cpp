@@ -69,61 +69,61 @@ QString UsbSummary(const serial::UsbDetails& usb)
 QJsonObject ProbeJson(const ProbeReport& report)
 {
     using namespace Workbench;
-    const ProbeResult& r = report.result;
-    const bool module = r.verdict == ProbeVerdict::Module;
+    const ProbeResult& r = report.Result;
+    const bool module = r.Verdict == ProbeVerdict::Module;
     QJsonObject o;
-    o[QStringLiteral("port")] = report.target.name;
-    o[QStringLiteral("device")] = QString::fromStdString(report.target.device);
-    o[QStringLiteral("usb_product")] = TextOrNull(report.usb.Product);
-    o[QStringLiteral("usb_manufacturer")] = TextOrNull(report.usb.Manufacturer);
-    o[QStringLiteral("usb_id")] = TextOrNull(report.usb.VendorProduct());
-    o[QStringLiteral("usb_serial")] = TextOrNull(report.usb.SerialNumber);
-    o[QStringLiteral("result")] = ProbeVerdictName(r.verdict);
-    o[QStringLiteral("baud")] = module ? QJsonValue(r.baud) : QJsonValue(QJsonValue::Null);
-    o[QStringLiteral("echo")] = module ? QJsonValue(r.echo) : QJsonValue(QJsonValue::Null);
-    o[QStringLiteral("rates_tried")] = Rates(r.ratesTried);
-    o[QStringLiteral("rates_heard")] = Rates(r.ratesHeard);
-    o[QStringLiteral("heard")] = module ? QJsonValue(QJsonValue::Null) : TextOrNull(Escaped(r.heard));
-    o[QStringLiteral("error")] = TextOrNull(r.error);
+    o[QStringLiteral("port")] = report.Target.Name;
+    o[QStringLiteral("device")] = QString::fromStdString(report.Target.Device);
+    o[QStringLiteral("usb_product")] = TextOrNull(report.Usb.Product);
+    o[QStringLiteral("usb_manufacturer")] = TextOrNull(report.Usb.Manufacturer);
+    o[QStringLiteral("usb_id")] = TextOrNull(report.Usb.VendorProduct());
+    o[QStringLiteral("usb_serial")] = TextOrNull(report.Usb.SerialNumber);
+    o[QStringLiteral("result")] = ProbeVerdictName(r.Verdict);
+    o[QStringLiteral("baud")] = module ? QJsonValue(r.Baud) : QJsonValue(QJsonValue::Null);
+    o[QStringLiteral("echo")] = module ? QJsonValue(r.Echo) : QJsonValue(QJsonValue::Null);
+    o[QStringLiteral("rates_tried")] = Rates(r.RatesTried);
+    o[QStringLiteral("rates_heard")] = Rates(r.RatesHeard);
+    o[QStringLiteral("heard")] = module ? QJsonValue(QJsonValue::Null) : TextOrNull(Escaped(r.Heard));
+    o[QStringLiteral("error")] = TextOrNull(r.Error);
 
-    const ModuleFacts& f = r.facts;
-    if (module && f.version.Known()) {
-        const FirmwareVersion& v = f.version;
+    const ModuleFacts& f = r.Facts;
+    if (module && f.Version.Known()) {
+        const FirmwareVersion& v = f.Version;
         QJsonObject firmware;
         firmware[QStringLiteral("generation")] = v.Generation();
-        firmware[QStringLiteral("at_version")] = TextOrNull(v.at);
-        firmware[QStringLiteral("at_detail")] = TextOrNull(v.atDetail);
-        firmware[QStringLiteral("sdk_version")] = TextOrNull(v.sdk);
-        firmware[QStringLiteral("build_date")] = TextOrNull(v.buildDate);
-        firmware[QStringLiteral("bin_version")] = TextOrNull(v.bin);
-        firmware[QStringLiteral("lines")] = QJsonArray::fromStringList(v.lines);
+        firmware[QStringLiteral("at_version")] = TextOrNull(v.At);
+        firmware[QStringLiteral("at_detail")] = TextOrNull(v.AtDetail);
+        firmware[QStringLiteral("sdk_version")] = TextOrNull(v.Sdk);
+        firmware[QStringLiteral("build_date")] = TextOrNull(v.BuildDate);
+        firmware[QStringLiteral("bin_version")] = TextOrNull(v.Bin);
+        firmware[QStringLiteral("lines")] = QJsonArray::fromStringList(v.Lines);
         o[QStringLiteral("firmware")] = firmware;
     } else {
         o[QStringLiteral("firmware")] = QJsonValue::Null;
     }
-    o[QStringLiteral("wifi_mode")] = ValueOrNull(f.wifiMode);
-    o[QStringLiteral("wifi_mode_name")] = TextOrNull(WifiModeName(f.wifiMode));
-    const JoinedAccessPoint& ap = f.accessPoint;
-    o[QStringLiteral("joined")] = ap.answered ? QJsonValue(ap.joined) : QJsonValue(QJsonValue::Null);
-    if (ap.joined) {
+    o[QStringLiteral("wifi_mode")] = ValueOrNull(f.WifiMode);
+    o[QStringLiteral("wifi_mode_name")] = TextOrNull(WifiModeName(f.WifiMode));
+    const JoinedAccessPoint& ap = f.AccessPoint;
+    o[QStringLiteral("joined")] = ap.Answered ? QJsonValue(ap.Joined) : QJsonValue(QJsonValue::Null);
+    if (ap.Joined) {
         o[QStringLiteral("access_point")] =
-            QJsonObject{{QStringLiteral("ssid"), ap.ssid},
-                        {QStringLiteral("bssid"), TextOrNull(ap.bssid)},
-                        {QStringLiteral("channel"), ValueOrNull(ap.channel)},
-                        {QStringLiteral("rssi"), ValueOrNull(ap.rssi)}};
+            QJsonObject{{QStringLiteral("ssid"), ap.Ssid},
+                        {QStringLiteral("bssid"), TextOrNull(ap.Bssid)},
+                        {QStringLiteral("channel"), ValueOrNull(ap.Channel)},
+                        {QStringLiteral("rssi"), ValueOrNull(ap.Rssi)}};
     } else {
         o[QStringLiteral("access_point")] = QJsonValue::Null;
     }
-    o[QStringLiteral("station_mac")] = TextOrNull(f.stationMac);
-    o[QStringLiteral("station_ip")] = TextOrNull(f.addresses.stationIp);
-    o[QStringLiteral("softap_mac")] = TextOrNull(f.addresses.softApMac);
-    o[QStringLiteral("softap_ip")] = TextOrNull(f.addresses.softApIp);
+    o[QStringLiteral("station_mac")] = TextOrNull(f.StationMac);
+    o[QStringLiteral("station_ip")] = TextOrNull(f.Addresses.StationIp);
+    o[QStringLiteral("softap_mac")] = TextOrNull(f.Addresses.SoftApMac);
+    o[QStringLiteral("softap_ip")] = TextOrNull(f.Addresses.SoftApIp);
     QJsonArray queries;
-    for (const ProbeQuery& q : r.queries)
-        queries.append(QJsonObject{{QStringLiteral("command"), QString::fromLatin1(q.command)},
-                                   {QStringLiteral("answer"), QString::fromUtf8(q.answer)},
-                                   {QStringLiteral("final"), TextOrNull(q.final)},
-                                   {QStringLiteral("ok"), q.ok}});
+    for (const ProbeQuery& q : r.Queries)
+        queries.append(QJsonObject{{QStringLiteral("command"), QString::fromLatin1(q.Command)},
+                                   {QStringLiteral("answer"), QString::fromUtf8(q.Answer)},
+                                   {QStringLiteral("final"), TextOrNull(q.Final)},
+                                   {QStringLiteral("ok"), q.Ok}});
     o[QStringLiteral("queries")] = queries;
     return o;
 }
@@ -134,21 +134,21 @@ QByteArray ProbeTable(const QList<ProbeReport>& reports)
     QList<QStringList> rows{{"PORT", "DEVICE", "RESULT", "BAUD", "ECHO", "AT", "SDK", "BUILT",
                              "MODE", "JOINED", "STATION MAC", "ADDRESS", "ADAPTER"}};
     for (const ProbeReport& report : reports) {
-        const ProbeResult& r = report.result;
-        const ModuleFacts& f = r.facts;
-        const bool module = r.verdict == ProbeVerdict::Module;
+        const ProbeResult& r = report.Result;
+        const ModuleFacts& f = r.Facts;
+        const bool module = r.Verdict == ProbeVerdict::Module;
         // A port error's reason goes to standard error, where it has room.
-        const QString result = ProbeVerdictName(r.verdict);
-        const JoinedAccessPoint& ap = f.accessPoint;
-        rows.append({report.target.name, QString::fromStdString(report.target.device), result,
-                     module ? QString::number(r.baud) : QStringLiteral("-"),
-                     module ? (r.echo ? QStringLiteral("yes") : QStringLiteral("no"))
+        const QString result = ProbeVerdictName(r.Verdict);
+        const JoinedAccessPoint& ap = f.AccessPoint;
+        rows.append({report.Target.Name, QString::fromStdString(report.Target.Device), result,
+                     module ? QString::number(r.Baud) : QStringLiteral("-"),
+                     module ? (r.Echo ? QStringLiteral("yes") : QStringLiteral("no"))
                             : QStringLiteral("-"),
-                     Dash(f.version.at), Dash(f.version.sdk), Dash(f.version.buildDate),
-                     Dash(WifiModeName(f.wifiMode)),
-                     ap.joined ? ap.ssid : (ap.answered ? QStringLiteral("no") : QStringLiteral("-")),
-                     Dash(f.stationMac), Dash(f.addresses.stationIp),
-                     Dash(UsbSummary(report.usb))});
+                     Dash(f.Version.At), Dash(f.Version.Sdk), Dash(f.Version.BuildDate),
+                     Dash(WifiModeName(f.WifiMode)),
+                     ap.Joined ? ap.Ssid : (ap.Answered ? QStringLiteral("no") : QStringLiteral("-")),
+                     Dash(f.StationMac), Dash(f.Addresses.StationIp),
+                     Dash(UsbSummary(report.Usb))});
     }
     QList<qsizetype> widths(rows.first().size(), 0);
     for (const QStringList& row : rows)
@@ -211,15 +211,15 @@ int RateChangeExitStatus(Workbench::RateChangeOutcome outcome)
 QJsonObject RateChangeJson(const PortTarget& target, const Workbench::RateChangeResult& result)
 {
     QJsonObject o;
-    o[QStringLiteral("port")] = target.name;
-    o[QStringLiteral("device")] = QString::fromStdString(target.device);
-    o[QStringLiteral("result")] = RateChangeOutcomeName(result.outcome);
-    o[QStringLiteral("ok")] = RateChangeExitStatus(result.outcome) == ExitOk;
-    o[QStringLiteral("from")] = result.from > 0 ? QJsonValue(result.from) : QJsonValue::Null;
-    o[QStringLiteral("to")] = result.to;
-    o[QStringLiteral("command")] = TextOrNull(result.command.name);
-    o[QStringLiteral("stored")] = result.command.stored;
-    o[QStringLiteral("message")] = TextOrNull(result.message);
+    o[QStringLiteral("port")] = target.Name;
+    o[QStringLiteral("device")] = QString::fromStdString(target.Device);
+    o[QStringLiteral("result")] = RateChangeOutcomeName(result.Outcome);
+    o[QStringLiteral("ok")] = RateChangeExitStatus(result.Outcome) == ExitOk;
+    o[QStringLiteral("from")] = result.From > 0 ? QJsonValue(result.From) : QJsonValue::Null;
+    o[QStringLiteral("to")] = result.To;
+    o[QStringLiteral("command")] = TextOrNull(result.Command.Name);
+    o[QStringLiteral("stored")] = result.Command.Stored;
+    o[QStringLiteral("message")] = TextOrNull(result.Message);
     return o;
 }
 

@@ -15,9 +15,9 @@ namespace Cli {
 // One port's probe: where, the adapter behind it, and what answered.
 struct ProbeReport
 {
-    PortTarget target;
-    serial::UsbDetails usb;
-    Workbench::ProbeResult result;
+    PortTarget Target;
+    serial::UsbDetails Usb;
+    Workbench::ProbeResult Result;
 };
 
 QJsonObject ProbeJson(const ProbeReport& report);

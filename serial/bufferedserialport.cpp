@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 
+namespace serial {
+
 BufferedSerialPort::BufferedSerialPort() = default;
 
 BufferedSerialPort::BufferedSerialPort(std::unique_ptr<serial::SerialBackend> backend)
@@ -130,3 +132,5 @@ void BufferedSerialPort::Post(int BufferedSerialPort::*type)
     if (target && this->*type != 0)
         QCoreApplication::postEvent(target, new QEvent(QEvent::Type(this->*type)));
 }
+
+} // namespace serial

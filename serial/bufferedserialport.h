@@ -12,6 +12,8 @@
 #include <mutex>
 #include <string>
 
+namespace serial {
+
 // The port the main window owns: received bytes collect in ReceiveBuffer until the window's
 // tick frames a block by silence and takes them.
 class BufferedSerialPort : public SerialPort
@@ -69,3 +71,5 @@ private:
     int PortLostEvent = 0;
     std::atomic<std::int64_t> LastReceived{-1};
 };
+
+} // namespace serial

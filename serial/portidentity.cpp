@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
+namespace serial {
+
 namespace {
 
 // Nodes compare by what they are, not by the link or relative path that named them.
@@ -38,7 +40,7 @@ std::string FindReturnedDevice(const PortIdentity& lost, const std::vector<UsbSe
                                const std::function<bool(const std::string&)>& canOpen)
 {
     if (lost.PortNumber != 0) {
-        const std::string device = serial::PortDevice(lost.PortNumber);
+        const std::string device = serial::DeviceName(lost.PortNumber);
         if (!device.empty() && canOpen(device)) return device;
     }
     if (!lost.Device.empty() && canOpen(lost.Device)) return lost.Device;
@@ -48,3 +50,5 @@ std::string FindReturnedDevice(const PortIdentity& lost, const std::vector<UsbSe
             return candidate.Device;
     return {};
 }
+
+} // namespace serial

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace serial {
+
 class SerialPort;
 
 struct PortIdentity
@@ -32,3 +34,5 @@ std::vector<UsbSerialDevice> UsbSerialDevices();
 // same USB serial number; "" when none of them can be opened.
 std::string FindReturnedDevice(const PortIdentity& lost, const std::vector<UsbSerialDevice>& usb,
                                const std::function<bool(const std::string&)>& canOpen);
+
+} // namespace serial

@@ -72,7 +72,7 @@ PortCandidate NamedCandidate(unsigned n)
     PortCandidate c;
     c.Number = n;
     c.Name = "COM" + std::to_string(n);
-    c.Device = PortDevice(n);
+    c.Device = DeviceName(n);
     const std::string alias = AliasTarget(n);
     c.ByAlias = !alias.empty() && alias == c.Device;
     return c;
@@ -127,7 +127,7 @@ PortCandidate InspectDevice(const std::string& device)
     c.Device = device;
     std::error_code ec;
     for (unsigned n = 1; n <= LastPortNumber && !device.empty(); ++n) {
-        const std::string named = PortDevice(n);
+        const std::string named = DeviceName(n);
         if (!named.empty() && std::filesystem::equivalent(device, named, ec)) {
             c.Number = n;
             c.Name = "COM" + std::to_string(n);

@@ -1,12 +1,11 @@
 #include "serial/portnames.h"
 
-#include "serial/portoptions.h"
-
-#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+
+namespace serial {
 
 namespace fs = std::filesystem;
 
@@ -54,16 +53,4 @@ std::string PortAliasFolder()
     return config.empty() ? std::string() : config + "/esp8266wifi/ports";
 }
 
-std::string DeviceName(unsigned n)
-{
-    if (n == 0 || n > serial::LastPortNumber) return {};
-    if (std::string alias = AliasTarget(n); !alias.empty()) return alias;
-    // The test suite sets this, so that no test ever reaches a device of the machine.
-    if (const char* only = std::getenv("ESP8266WIFI_ALIASES_ONLY"); only && *only && *only != '0')
-        return {};
-    static constexpr std::array<const char*, 4> families = {"/dev/ttyS", "/dev/ttyUSB",
-                                                            "/dev/ttyACM", "/dev/ttyAMA"};
-    const unsigned family = (n - 1) / 32;
-    if (family >= families.size()) return {};
-    return families[family] + std::to_string((n - 1) % 32);
-}
+} // namespace serial

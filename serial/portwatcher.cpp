@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace serial {
+
 namespace {
 
 // The folder itself when it exists, else its nearest existing ancestor.
@@ -67,3 +69,5 @@ void PortWatcher::WatchFolders()
     for (const QString& path : wanted)
         if (!watched.contains(path)) Watcher.addPath(path);
 }
+
+} // namespace serial

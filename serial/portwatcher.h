@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTimer>
 
+namespace serial {
+
 class PortWatcher : public QObject
 {
     Q_OBJECT
@@ -37,3 +39,5 @@ private:
     QFileSystemWatcher Watcher;
     QTimer Settle;
 };
+
+} // namespace serial

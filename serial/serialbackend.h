@@ -4,6 +4,7 @@
 // Exactly one back end is compiled in; CMake chooses serial/posix or serial/win32.
 
 #include "serial/portaccess.h"
+#include "serial/portnames.h"
 
 #include <cstddef>
 #include <memory>
@@ -81,9 +82,6 @@ private:
 
 // The back end of the platform this build is for.
 std::unique_ptr<SerialBackend> CreateSerialBackend();
-
-// The device name this platform opens for COMn; "" when no device stands for n.
-std::string PortDevice(unsigned n);
 
 // While one lives, the looks at who holds what that checks and opens on any thread make are
 // kept and reused, so a batch of ports costs one look at the system's processes rather than

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <system_error>
 
+namespace serial {
+
 using namespace serial;
 using Clock = std::chrono::steady_clock;
 
@@ -19,7 +21,7 @@ SerialPort::~SerialPort()
 
 bool SerialPort::ProbePort(unsigned n)
 {
-    return ProbeDevice(PortDevice(n));
+    return ProbeDevice(DeviceName(n));
 }
 
 bool SerialPort::ProbeDevice(const std::string& device)
@@ -34,7 +36,7 @@ bool SerialPort::IsOpen() const
 
 bool SerialPort::Open(unsigned n, int baud, int parity)
 {
-    const std::string device = PortDevice(n);
+    const std::string device = DeviceName(n);
     if (device.empty()) {
         Close();
         PortNumber = n;
@@ -235,3 +237,5 @@ void SerialPort::MarkLost()
 {
     if (!DeviceLost.exchange(true)) OnDeviceLost();
 }
+
+} // namespace serial

@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 
+namespace serial {
+
 // One serial device: exclusive open with fixed framing (8 data bits, 1 stop bit, chosen parity,
 // no flow control, DTR and RTS off), in-place speed changes, locked 1024-byte chunked writes and
 // a reader thread that hands every received byte to OnByteReceived.
@@ -101,3 +103,5 @@ private:
     std::atomic<bool> StopFlag{false};
     std::atomic<int> ReaderExit{0};
 };
+
+} // namespace serial

@@ -12,10 +12,10 @@ enum Field : unsigned { None = 0, Edit1 = 1, Edit2 = 2, Edit3 = 4 };
 
 struct CommandRow
 {
-    const char* command;
-    std::array<const char*, 4> choices; // unused entries stay null
-    unsigned fields;
-    const char* prompt;
+    const char* Command;
+    std::array<const char*, 4> Choices; // unused entries stay null
+    unsigned Fields;
+    const char* Prompt;
 };
 
 const std::array<CommandRow, CommandCount> commandRows{{
@@ -66,7 +66,7 @@ QStringList CommandCatalogue()
 {
     QStringList items;
     for (const CommandRow& row : commandRows)
-        items.append(QString::fromUtf8(row.command));
+        items.append(QString::fromUtf8(row.Command));
     return items;
 }
 
@@ -76,24 +76,24 @@ std::optional<CommandPanel> CommandPanelFor(int commandIndex)
     const CommandRow& row = commandRows[std::size_t(commandIndex)];
 
     CommandPanel panel;
-    panel.command = QString::fromUtf8(row.command);
-    for (const char* choice : row.choices)
-        if (choice) panel.choices.append(QString::fromUtf8(choice));
-    panel.selectedChoice = panel.choices.isEmpty() ? -1 : 0;
-    panel.edit1Enabled = row.fields & Edit1;
-    panel.edit2Enabled = row.fields & Edit2;
-    panel.edit3Enabled = row.fields & Edit3;
+    panel.Command = QString::fromUtf8(row.Command);
+    for (const char* choice : row.Choices)
+        if (choice) panel.Choices.append(QString::fromUtf8(choice));
+    panel.SelectedChoice = panel.Choices.isEmpty() ? -1 : 0;
+    panel.Edit1Enabled = row.Fields & Edit1;
+    panel.Edit2Enabled = row.Fields & Edit2;
+    panel.Edit3Enabled = row.Fields & Edit3;
     // AT+CIPSTART borrows the SSID and password fields for the remote address and port and
     // leaves the user-parameter caption alone; every other command sets all three.
     if (commandIndex == CmdCIPSTART) {
-        panel.label10Caption = QStringLiteral("IP :");
-        panel.label9Caption = QStringLiteral("Port :");
+        panel.Label10Caption = QStringLiteral("IP :");
+        panel.Label9Caption = QStringLiteral("Port :");
     } else {
-        panel.label6Caption = QStringLiteral("User paramete:");
-        panel.label10Caption = QStringLiteral("SSID:");
-        panel.label9Caption = QStringLiteral("PWD:");
+        panel.Label6Caption = QStringLiteral("User paramete:");
+        panel.Label10Caption = QStringLiteral("SSID:");
+        panel.Label9Caption = QStringLiteral("PWD:");
     }
-    panel.prompt = QString::fromUtf8(row.prompt);
+    panel.Prompt = QString::fromUtf8(row.Prompt);
     return panel;
 }
 
@@ -103,7 +103,7 @@ int CommandIndexByName(QStringView name)
     const QString bare = wanted.startsWith(QLatin1String("AT+")) ? wanted.mid(3) : wanted;
     if (bare.isEmpty()) return -1;
     for (int k = 0; k < CommandCount; ++k) {
-        const QString command = QString::fromLatin1(commandRows[std::size_t(k)].command);
+        const QString command = QString::fromLatin1(commandRows[std::size_t(k)].Command);
         if (command == wanted || command == QLatin1String("AT+") + bare) return k;
     }
     return -1;
@@ -116,13 +116,13 @@ int ChoiceIndexByName(int commandIndex, QStringView choice)
     const QString wanted = choice.trimmed().toString();
     bool isNumber = false;
     const int number = wanted.toInt(&isNumber);
-    if (isNumber) return number >= 1 && number <= panel->choices.size() ? number - 1 : -1;
+    if (isNumber) return number >= 1 && number <= panel->Choices.size() ? number - 1 : -1;
     // The full-width comma is hard to type; an ASCII comma stands for it.
     const auto folded = [](QString text) {
         return text.replace(QChar(0xFF0C), QLatin1Char(',')).toCaseFolded();
     };
-    for (int p = 0; p < panel->choices.size(); ++p)
-        if (folded(panel->choices[p]) == folded(wanted)) return p;
+    for (int p = 0; p < panel->Choices.size(); ++p)
+        if (folded(panel->Choices[p]) == folded(wanted)) return p;
     return -1;
 }
 

@@ -37,16 +37,16 @@ enum CommandIndex : int {
 // What the page shows for one command: the whole effect of RefreshCommandPanel.
 struct CommandPanel
 {
-    QString command;           // catalogue text, e.g. "AT+CWMODE"
-    QStringList choices;       // parameter list entries in list order; entry 0 is selected
-    int selectedChoice = -1;   // 0 when there are choices, -1 for an empty list
-    bool edit1Enabled = false; // suiEdit1: password, or the port for AT+CIPSTART
-    bool edit2Enabled = false; // suiEdit2: SSID, or the IP address for AT+CIPSTART
-    bool edit3Enabled = false; // suiEdit3: the user parameter
-    std::optional<QString> label6Caption; // empty optional: Label6 keeps its caption
-    QString label10Caption;               // caption of suiEdit2
-    QString label9Caption;                // caption of suiEdit1
-    QString prompt;                       // the single line that replaces the prompt memo
+    QString Command;           // catalogue text, e.g. "AT+CWMODE"
+    QStringList Choices;       // parameter list entries in list order; entry 0 is selected
+    int SelectedChoice = -1;   // 0 when there are choices, -1 for an empty list
+    bool Edit1Enabled = false; // suiEdit1: password, or the port for AT+CIPSTART
+    bool Edit2Enabled = false; // suiEdit2: SSID, or the IP address for AT+CIPSTART
+    bool Edit3Enabled = false; // suiEdit3: the user parameter
+    std::optional<QString> Label6Caption; // empty optional: Label6 keeps its caption
+    QString Label10Caption;               // caption of suiEdit2
+    QString Label9Caption;                // caption of suiEdit1
+    QString Prompt;                       // the single line that replaces the prompt memo
 };
 
 // The 18 item texts of the command catalogue, in catalogue order.

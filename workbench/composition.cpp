@@ -79,7 +79,7 @@ std::optional<QByteArray> ComposeCommand(int commandIndex, int choiceIndex,
         return fixedChoice(p, {"AT+CWMODE?", "AT+CWMODE=1", "AT+CWMODE=2", "AT+CWMODE=3"});
     case CmdCWJAP:
         if (p == 0) return line("AT+CWJAP?");
-        if (p == 1) return JoinAccessPointCommand(fields.ssid, fields.pwd);
+        if (p == 1) return JoinAccessPointCommand(fields.Ssid, fields.Pwd);
         return std::nullopt;
     case CmdCWLAP:
         return line("AT+CWLAP");
@@ -94,7 +94,7 @@ std::optional<QByteArray> ComposeCommand(int commandIndex, int choiceIndex,
     case CmdCIPSTART:
         if (p == 0 || p == 1)
             return StartConnectionCommand(p == 0 ? QStringLiteral("TCP") : QStringLiteral("UDP"),
-                                          fields.ssid, fields.pwd);
+                                          fields.Ssid, fields.Pwd);
         return std::nullopt;
     case CmdCIPSEND:
         return fixedChoice(p, {"AT+CIPSEND=?", "AT+CIPSEND"});
@@ -109,7 +109,7 @@ std::optional<QByteArray> ComposeCommand(int commandIndex, int choiceIndex,
         if (p == 1) {
             // No trimming: a lone space still counts as a port. A field holding nothing but
             // control characters counts as empty, since none of it would be sent.
-            const QByteArray port = PlainParameter(fields.user);
+            const QByteArray port = PlainParameter(fields.User);
             if (port.isEmpty()) return line("AT+CIPSERVER=1");
             return line("AT+CIPSERVER=1," + port);
         }
@@ -118,7 +118,7 @@ std::optional<QByteArray> ComposeCommand(int commandIndex, int choiceIndex,
         return fixedChoice(p, {"AT+CIPMODE?", "AT+CIPMODE=0", "AT+CIPMODE=1"});
     case CmdCIPSTO:
         if (p == 0) return line("AT+CIPSTO?");
-        if (p == 1) return line("AT+CIPSTO=" + PlainParameter(fields.user));
+        if (p == 1) return line("AT+CIPSTO=" + PlainParameter(fields.User));
         return std::nullopt;
     default:
         return std::nullopt;

@@ -11,9 +11,9 @@ namespace Workbench {
 // The three free fields of the "Parameter configuration" page, as typed.
 struct CommandFields
 {
-    QString pwd;  // suiEdit1: password, or the remote port for AT+CIPSTART
-    QString ssid; // suiEdit2: SSID, or the remote IP address for AT+CIPSTART
-    QString user; // suiEdit3: the user parameter
+    QString Pwd;  // suiEdit1: password, or the remote port for AT+CIPSTART
+    QString Ssid; // suiEdit2: SSID, or the remote IP address for AT+CIPSTART
+    QString User; // suiEdit3: the user parameter
 };
 
 // The bytes the Send button writes for catalogue index commandIndex and parameter index
@@ -24,9 +24,9 @@ std::optional<QByteArray> ComposeCommand(int commandIndex, int choiceIndex,
 // Which of the three fields choice choiceIndex of command commandIndex puts into its text.
 struct FieldsUsed
 {
-    bool pwd = false;
-    bool ssid = false;
-    bool user = false;
+    bool Pwd = false;
+    bool Ssid = false;
+    bool User = false;
 };
 FieldsUsed CommandFieldsUsed(int commandIndex, int choiceIndex);
 

@@ -37,8 +37,8 @@ void BoundedBytes::Clear()
 
 bool ExchangeAnswer::Succeeded() const
 {
-    return accepted && !timedOut && !portLost &&
-           FinalResultSucceeded(final, IsRestartCommand(command));
+    return Accepted && !TimedOut && !PortLost &&
+           FinalResultSucceeded(Final, IsRestartCommand(Command));
 }
 
 QString AnswerSummary(const QByteArray& answer, const QByteArray& sent)
@@ -89,7 +89,7 @@ void Exchange::AssumeWrittenAt(std::int64_t nowMs)
 bool Exchange::EscapeWaiting() const
 {
     return std::any_of(Outbox.begin(), Outbox.end(),
-                       [](const Outgoing& out) { return out.kind == Kind::Escape; });
+                       [](const Outgoing& out) { return out.Type == Kind::Escape; });
 }
 
 Exchange::Wait Exchange::Waiting(std::int64_t nowMs) const
@@ -111,14 +111,14 @@ void Exchange::Queue(Outgoing out, std::int64_t nowMs)
 std::optional<std::int64_t> Exchange::DueOf(const Outgoing& out) const
 {
     std::int64_t due = EscapeSentMs ? *EscapeSentMs + EscapeGuardMs : 0;
-    if (out.kind == Kind::Escape && LastWriteMs) due = std::max(due, *LastWriteMs + EscapeGuardMs);
+    if (out.Type == Kind::Escape && LastWriteMs) due = std::max(due, *LastWriteMs + EscapeGuardMs);
     return due;
 }
 
 void Exchange::Pump(std::int64_t nowMs)
 {
     if (DeadlineMs && nowMs >= *DeadlineMs && Current) {
-        Current->timedOut = true;
+        Current->TimedOut = true;
         Complete(FinalResult::None);
     }
     while (!Outbox.empty() && nowMs >= *DueOf(Outbox.front())) {
@@ -130,30 +130,30 @@ void Exchange::Pump(std::int64_t nowMs)
 
 void Exchange::Write(Outgoing out, std::int64_t nowMs)
 {
-    const bool written = WriteBytes && WriteBytes(out.bytes);
+    const bool written = WriteBytes && WriteBytes(out.Bytes);
     if (written) {
         LastWriteMs = nowMs;
-        if (out.kind == Kind::Escape) EscapeSentMs = nowMs;
+        if (out.Type == Kind::Escape) EscapeSentMs = nowMs;
     }
-    if (out.kind == Kind::Command) {
+    if (out.Type == Kind::Command) {
         // A command written while another's answer is still read takes the reading over: what
         // comes now answers the newer one.
         Current = ExchangeAnswer{};
-        Current->id = out.id;
-        Current->command = out.bytes;
+        Current->Id = out.Id;
+        Current->Command = out.Bytes;
         CurrentBytes.Clear();
-        Echo = out.bytes.trimmed();
-        Restart = IsRestartCommand(out.bytes);
+        Echo = out.Bytes.trimmed();
+        Restart = IsRestartCommand(out.Bytes);
         RestartOk = false;
         BusySeen = false;
         DeadlineMs.reset();
-        if (out.timeoutMs > 0) DeadlineMs = nowMs + out.timeoutMs;
+        if (out.TimeoutMs > 0) DeadlineMs = nowMs + out.TimeoutMs;
         if (!written) {
-            Current->portLost = true;
+            Current->PortLost = true;
             Complete(FinalResult::None);
         }
     }
-    if (out.done) Events.push_back([done = std::move(out.done), written] { done(written); });
+    if (out.Done) Events.push_back([done = std::move(out.Done), written] { done(written); });
 }
 
 void Exchange::Receive(QByteArrayView bytes, std::int64_t nowMs)
@@ -213,14 +213,14 @@ void Exchange::JudgeLine(QByteArrayView line)
             Events.push_back(OnModuleRestarted);
         return;
     }
-    if (!Current->echoSeen && line == QByteArrayView(Echo)) {
-        Current->echoSeen = true;
+    if (!Current->EchoSeen && line == QByteArrayView(Echo)) {
+        Current->EchoSeen = true;
         return;
     }
     if (line.startsWith("busy ")) {
         // Not taken; the final line that follows answers the command the module is busy with.
         BusySeen = true;
-        Current->accepted = false;
+        Current->Accepted = false;
         return;
     }
     const FinalResult result = FinalResultOfLine(line);
@@ -250,10 +250,10 @@ void Exchange::Complete(FinalResult final)
     ExchangeAnswer answer = std::move(*Current);
     Current.reset();
     DeadlineMs.reset();
-    answer.final = final;
-    if (!Chunk.isNull()) answer.endInChunk = ChunkStart;
-    answer.bytes = CurrentBytes.Bytes();
-    answer.notKept = CurrentBytes.NotKept();
+    answer.Final = final;
+    if (!Chunk.isNull()) answer.EndInChunk = ChunkStart;
+    answer.Bytes = CurrentBytes.Bytes();
+    answer.NotKept = CurrentBytes.NotKept();
     CurrentBytes.Clear();
     Events.push_back([this, answer = std::move(answer)] {
         if (OnAnswerComplete) OnAnswerComplete(answer);
@@ -292,7 +292,7 @@ void Exchange::PortLost(std::int64_t nowMs)
 {
     (void)nowMs;
     if (Current) {
-        Current->portLost = true;
+        Current->PortLost = true;
         Complete(FinalResult::None);
     }
     Reset();
@@ -303,7 +303,7 @@ void Exchange::PortLost(std::int64_t nowMs)
 void Exchange::Reset()
 {
     for (Outgoing& out : Outbox)
-        if (out.done) Events.push_back([done = std::move(out.done)] { done(false); });
+        if (out.Done) Events.push_back([done = std::move(out.Done)] { done(false); });
     Outbox.clear();
     Current.reset();
     DeadlineMs.reset();

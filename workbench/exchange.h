@@ -42,18 +42,18 @@ private:
 // The module's answer to one command.
 struct ExchangeAnswer
 {
-    std::uint64_t id = 0;  // as SendCommand returned it
-    QByteArray command;    // the bytes written
-    FinalResult final = FinalResult::None;
-    bool accepted = true;  // false: the module said "busy p..." and did not take the command
-    bool echoSeen = false; // the module echoed the command
-    bool timedOut = false; // no final answer within the command's time
-    bool portLost = false; // the port went away, or the command could not be written
-    QByteArray bytes;      // the answer as received (its last KeptAnswerBytes), final line included
-    std::uint64_t notKept = 0;
+    std::uint64_t Id = 0;  // as SendCommand returned it
+    QByteArray Command;    // the bytes written
+    FinalResult Final = FinalResult::None;
+    bool Accepted = true;  // false: the module said "busy p..." and did not take the command
+    bool EchoSeen = false; // the module echoed the command
+    bool TimedOut = false; // no final answer within the command's time
+    bool PortLost = false; // the port went away, or the command could not be written
+    QByteArray Bytes;      // the answer as received (its last KeptAnswerBytes), final line included
+    std::uint64_t NotKept = 0;
     // Where the answer ended in the chunk given to Receive (-1: it ended outside one), so a
     // caller can tell the rest of that chunk from the answer.
-    qsizetype endInChunk = -1;
+    qsizetype EndInChunk = -1;
 
     // The command did what was asked.
     bool Succeeded() const;
@@ -116,11 +116,11 @@ private:
     enum class Kind { Command, Raw, Escape };
     struct Outgoing
     {
-        Kind kind;
-        QByteArray bytes;
-        std::uint64_t id = 0;
-        int timeoutMs = 0;
-        WriteDone done;
+        Kind Type;
+        QByteArray Bytes;
+        std::uint64_t Id = 0;
+        int TimeoutMs = 0;
+        WriteDone Done;
     };
 
     void Queue(Outgoing out, std::int64_t nowMs);

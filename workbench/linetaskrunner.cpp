@@ -22,7 +22,7 @@ QEvent::Type LostEvent()
 
 void LineTaskRunner::NotifyingPort::OnBytesReceived(const char* data, std::size_t size)
 {
-    BufferedSerialPort::OnBytesReceived(data, size);
+    serial::BufferedSerialPort::OnBytesReceived(data, size);
     PostNotify();
 }
 

@@ -47,7 +47,7 @@ protected:
     bool event(QEvent* e) override;
 
 private:
-    class NotifyingPort : public BufferedSerialPort
+    class NotifyingPort : public serial::BufferedSerialPort
     {
     protected:
         void OnBytesReceived(const char* data, std::size_t size) override;

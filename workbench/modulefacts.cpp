@@ -44,8 +44,8 @@ bool IsBareDate(const QByteArray& line)
 
 int FirmwareVersion::Generation() const
 {
-    if (major >= 2) return 2;
-    if (major == 1) return 1;
+    if (Major >= 2) return 2;
+    if (Major == 1) return 1;
     return 0;
 }
 
@@ -71,38 +71,38 @@ FirmwareVersion ParseVersion(const QByteArray& answer)
 {
     FirmwareVersion v;
     for (const QByteArray& line : InformationLines(answer, "AT+GMR")) {
-        v.lines.append(Text(line));
+        v.Lines.append(Text(line));
         if (const auto at = After(line, "AT version:")) {
             const qsizetype bracket = at->indexOf(QLatin1Char('('));
-            v.at = (bracket < 0 ? *at : at->left(bracket)).trimmed();
+            v.At = (bracket < 0 ? *at : at->left(bracket)).trimmed();
             if (bracket >= 0) {
                 const qsizetype close = at->lastIndexOf(QLatin1Char(')'));
-                v.atDetail = at->mid(bracket + 1, close > bracket ? close - bracket - 1 : -1);
+                v.AtDetail = at->mid(bracket + 1, close > bracket ? close - bracket - 1 : -1);
             }
             static const QRegularExpression number(QStringLiteral("^([0-9]+)\\.([0-9]+)"));
-            const auto match = number.match(v.at);
+            const auto match = number.match(v.At);
             if (match.hasMatch()) {
-                v.major = match.captured(1).toInt();
-                v.minor = match.captured(2).toInt();
+                v.Major = match.captured(1).toInt();
+                v.Minor = match.captured(2).toInt();
             }
         } else if (const auto sdk = After(line, "SDK version:")) {
-            v.sdk = *sdk;
+            v.Sdk = *sdk;
         } else if (line.startsWith("compile time")) {
             // "compile time:<date>" or ESP-AT's "compile time(<hash>):<date>".
             const qsizetype colon = line.indexOf(':');
-            if (colon > 0) v.buildDate = Text(line.mid(colon + 1)).trimmed();
+            if (colon > 0) v.BuildDate = Text(line.mid(colon + 1)).trimmed();
         } else if (const auto bin = After(line, "Bin version:")) {
-            v.bin = *bin;
-        } else if (v.buildDate.isEmpty() && IsBareDate(line)) {
-            v.buildDate = Text(line);
+            v.Bin = *bin;
+        } else if (v.BuildDate.isEmpty() && IsBareDate(line)) {
+            v.BuildDate = Text(line);
         }
     }
     // 1.x puts its date in the AT line's brackets when no line of its own gives one.
-    if (v.buildDate.isEmpty() && !v.atDetail.isEmpty()) {
+    if (v.BuildDate.isEmpty() && !v.AtDetail.isEmpty()) {
         static const QRegularExpression date(
             QStringLiteral("[A-Z][a-z]{2} +[0-9]{1,2} [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}"));
-        const auto match = date.match(v.atDetail);
-        if (match.hasMatch()) v.buildDate = match.captured(0);
+        const auto match = date.match(v.AtDetail);
+        if (match.hasMatch()) v.BuildDate = match.captured(0);
     }
     return v;
 }
@@ -122,7 +122,7 @@ std::optional<int> ParseWifiMode(const QByteArray& answer)
 JoinedAccessPoint ParseJoinedAccessPoint(const QByteArray& answer, bool ok)
 {
     JoinedAccessPoint ap;
-    ap.answered = ok;
+    ap.Answered = ok;
     if (!ok) return ap;
     // The name may hold quotes and commas: the access point's address, a MAC, marks its end.
     static const QRegularExpression full(QStringLiteral(
@@ -131,16 +131,16 @@ JoinedAccessPoint ParseJoinedAccessPoint(const QByteArray& answer, bool ok)
     for (const QByteArray& line : InformationLines(answer, "AT+CWJAP?")) {
         const QString text = Text(line);
         if (const auto m = full.match(text); m.hasMatch()) {
-            ap.joined = true;
-            ap.ssid = m.captured(1);
-            ap.bssid = m.captured(2).toLower();
-            ap.channel = m.captured(3).toInt();
-            ap.rssi = m.captured(4).toInt();
+            ap.Joined = true;
+            ap.Ssid = m.captured(1);
+            ap.Bssid = m.captured(2).toLower();
+            ap.Channel = m.captured(3).toInt();
+            ap.Rssi = m.captured(4).toInt();
             return ap;
         }
         if (const auto m = nameOnly.match(text); m.hasMatch()) {
-            ap.joined = true;
-            ap.ssid = m.captured(1);
+            ap.Joined = true;
+            ap.Ssid = m.captured(1);
             return ap;
         }
     }
@@ -158,16 +158,16 @@ InterfaceAddresses ParseAddresses(const QByteArray& answer)
 {
     InterfaceAddresses a;
     const std::array<std::pair<QByteArrayView, QString InterfaceAddresses::*>, 4> fields{{
-        {"+CIFSR:STAIP,", &InterfaceAddresses::stationIp},
-        {"+CIFSR:STAMAC,", &InterfaceAddresses::stationMac},
-        {"+CIFSR:APIP,", &InterfaceAddresses::softApIp},
-        {"+CIFSR:APMAC,", &InterfaceAddresses::softApMac},
+        {"+CIFSR:STAIP,", &InterfaceAddresses::StationIp},
+        {"+CIFSR:STAMAC,", &InterfaceAddresses::StationMac},
+        {"+CIFSR:APIP,", &InterfaceAddresses::SoftApIp},
+        {"+CIFSR:APMAC,", &InterfaceAddresses::SoftApMac},
     }};
     for (const QByteArray& line : InformationLines(answer, "AT+CIFSR"))
         for (const auto& [label, field] : fields)
             if (line.startsWith(label)) a.*field = Quoted(line, label.size());
-    a.stationMac = a.stationMac.toLower();
-    a.softApMac = a.softApMac.toLower();
+    a.StationMac = a.StationMac.toLower();
+    a.SoftApMac = a.SoftApMac.toLower();
     return a;
 }
 
@@ -188,29 +188,29 @@ QString WifiModeName(std::optional<int> mode)
 RateCommand RateCommandFor(const FirmwareVersion& version, int baud, bool save)
 {
     RateCommand c;
-    const bool uartCommands = version.major >= 2 || (version.major == 1 && version.minor >= 1);
+    const bool uartCommands = version.Major >= 2 || (version.Major == 1 && version.Minor >= 1);
     if (uartCommands) {
         // ESP-AT on the ESP8266 takes 80 to 4500000 bit/s; the 1.x firmware 110 to 115200 * 40.
-        const int low = version.major >= 2 ? 80 : 110;
-        const int high = version.major >= 2 ? 4'500'000 : 115200 * 40;
-        c.name = save ? QStringLiteral("AT+UART_DEF") : QStringLiteral("AT+UART_CUR");
-        c.stored = save;
+        const int low = version.Major >= 2 ? 80 : 110;
+        const int high = version.Major >= 2 ? 4'500'000 : 115200 * 40;
+        c.Name = save ? QStringLiteral("AT+UART_DEF") : QStringLiteral("AT+UART_CUR");
+        c.Stored = save;
         if (baud < low || baud > high) {
-            c.refusal = QStringLiteral("%1 takes %2 to %3 bit/s").arg(c.name).arg(low).arg(high);
+            c.Refusal = QStringLiteral("%1 takes %2 to %3 bit/s").arg(c.Name).arg(low).arg(high);
             return c;
         }
         // 8 data bits, 1 stop bit, no parity, no flow control: the line the probe found it on.
-        c.command = c.name.toLatin1() + '=' + QByteArray::number(baud) + ",8,1,0,0\r\n";
+        c.Command = c.Name.toLatin1() + '=' + QByteArray::number(baud) + ",8,1,0,0\r\n";
         return c;
     }
     // Firmware without the UART commands keeps the rate AT+CIOBAUD sets.
-    c.name = QStringLiteral("AT+CIOBAUD");
-    c.stored = true;
+    c.Name = QStringLiteral("AT+CIOBAUD");
+    c.Stored = true;
     if (baud < 9600 || baud > 921600) {
-        c.refusal = QStringLiteral("this firmware (AT+CIOBAUD) takes 9600 to 921600 bit/s");
+        c.Refusal = QStringLiteral("this firmware (AT+CIOBAUD) takes 9600 to 921600 bit/s");
         return c;
     }
-    c.command = "AT+CIOBAUD=" + QByteArray::number(baud) + "\r\n";
+    c.Command = "AT+CIOBAUD=" + QByteArray::number(baud) + "\r\n";
     return c;
 }
 

@@ -18,48 +18,48 @@ namespace Workbench {
 // and "Bin version:...". Old 0.9 firmware has none of these labels.
 struct FirmwareVersion
 {
-    QString at;        // "1.2.0.0", "2.2.0.0-dev"; "" when there is no "AT version:" line
-    QString atDetail;  // what the AT line holds in brackets: a date, or hash, chip and date
-    QString sdk;       // "1.5.4.1(39cb9a32)", "v4.0.1-193-ge7ac221b4"
-    QString buildDate; // "Dec  2 2016 14:21:16": the compile time, else the bare date line
-    QString bin;       // ESP-AT's "Bin version:" text
-    int major = -1;    // of `at`; -1 without one
-    int minor = -1;
-    QStringList lines; // every line of the answer but the echo and the final line, as sent
+    QString At;        // "1.2.0.0", "2.2.0.0-dev"; "" when there is no "AT version:" line
+    QString AtDetail;  // what the AT line holds in brackets: a date, or hash, chip and date
+    QString Sdk;       // "1.5.4.1(39cb9a32)", "v4.0.1-193-ge7ac221b4"
+    QString BuildDate; // "Dec  2 2016 14:21:16": the compile time, else the bare date line
+    QString Bin;       // ESP-AT's "Bin version:" text
+    int Major = -1;    // of `at`; -1 without one
+    int Minor = -1;
+    QStringList Lines; // every line of the answer but the echo and the final line, as sent
 
     // 1 for AT 1.x, 2 for ESP-AT 2.x or later, 0 for older or unlabelled firmware.
     int Generation() const;
-    bool Known() const { return !lines.isEmpty(); }
+    bool Known() const { return !Lines.isEmpty(); }
 };
 
 // The access point AT+CWJAP? names.
 struct JoinedAccessPoint
 {
-    bool answered = false; // the query was answered with OK
-    bool joined = false;   // false for "No AP"
-    QString ssid;
-    QString bssid;
-    std::optional<int> channel;
-    std::optional<int> rssi;
+    bool Answered = false; // the query was answered with OK
+    bool Joined = false;   // false for "No AP"
+    QString Ssid;
+    QString Bssid;
+    std::optional<int> Channel;
+    std::optional<int> Rssi;
 };
 
 // The addresses of AT+CIFSR (station and soft access point).
 struct InterfaceAddresses
 {
-    QString stationIp; // "0.0.0.0" until an address is assigned
-    QString stationMac;
-    QString softApIp;
-    QString softApMac;
+    QString StationIp; // "0.0.0.0" until an address is assigned
+    QString StationMac;
+    QString SoftApIp;
+    QString SoftApMac;
 };
 
 // Everything the probe gathers about one module.
 struct ModuleFacts
 {
-    FirmwareVersion version;
-    std::optional<int> wifiMode; // 1 station, 2 soft access point, 3 both
-    JoinedAccessPoint accessPoint;
-    QString stationMac; // from AT+CIPSTAMAC?, else from AT+CIFSR
-    InterfaceAddresses addresses;
+    FirmwareVersion Version;
+    std::optional<int> WifiMode; // 1 station, 2 soft access point, 3 both
+    JoinedAccessPoint AccessPoint;
+    QString StationMac; // from AT+CIPSTAMAC?, else from AT+CIFSR
+    InterfaceAddresses Addresses;
 };
 
 // The lines of an answer that carry information: not empty, not the echo of `command`, not a
@@ -79,10 +79,10 @@ QString WifiModeName(std::optional<int> mode);
 // How the firmware sets its UART rate, and the rates it takes.
 struct RateCommand
 {
-    QByteArray command; // with CR LF; empty when refused
-    QString name;       // "AT+UART_CUR"
-    bool stored = false; // the rate survives a restart
-    QString refusal;     // why the rate is refused; empty when it is not
+    QByteArray Command; // with CR LF; empty when refused
+    QString Name;       // "AT+UART_CUR"
+    bool Stored = false; // the rate survives a restart
+    QString Refusal;     // why the rate is refused; empty when it is not
 };
 
 // AT+UART_CUR (or AT+UART_DEF when save) on AT 1.1 and later and on ESP-AT; AT+CIOBAUD on

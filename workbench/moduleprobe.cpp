@@ -99,7 +99,7 @@ QString ModuleProbe::ProgressText() const
     case Stage::Querying:
         return QString::fromLatin1(QueryList.value(QueryIndex));
     case Stage::Done:
-        return ProbeVerdictName(Outcome.verdict);
+        return ProbeVerdictName(Outcome.Verdict);
     }
     return {};
 }
@@ -108,23 +108,23 @@ void ModuleProbe::NextRate(std::int64_t nowMs)
 {
     // Something spoke but never said OK: a module that was booting when the port opened (its
     // ROM's report first, "ready" later, input meanwhile lost) answers on a second round.
-    if (RateIndex + 1 >= Rates.size() && !SecondRound && !Outcome.ratesHeard.isEmpty()) {
+    if (RateIndex + 1 >= Rates.size() && !SecondRound && !Outcome.RatesHeard.isEmpty()) {
         SecondRound = true;
         RateIndex = -1;
     }
     while (++RateIndex < Rates.size()) {
         const int rate = Rates[RateIndex];
-        Outcome.ratesTried.append(rate);
+        Outcome.RatesTried.append(rate);
         if (Line.SetRate(rate)) {
             TryRate(nowMs);
             return;
         }
-        if (Outcome.error.isEmpty())
-            Outcome.error = QStringLiteral("the port cannot be set to %1").arg(rate);
+        if (Outcome.Error.isEmpty())
+            Outcome.Error = QStringLiteral("the port cannot be set to %1").arg(rate);
     }
     // Nothing said OK at any rate: the port goes back to the rate it had.
     if (RestoreRate > 0) Line.SetRate(RestoreRate);
-    Finish(Outcome.ratesHeard.isEmpty() ? ProbeVerdict::NoModule : ProbeVerdict::NotAModule);
+    Finish(Outcome.RatesHeard.isEmpty() ? ProbeVerdict::NoModule : ProbeVerdict::NotAModule);
 }
 
 void ModuleProbe::TryRate(std::int64_t nowMs)
@@ -211,10 +211,10 @@ void ModuleProbe::TakeLines(std::int64_t nowMs)
 
 void ModuleProbe::Found(std::int64_t nowMs)
 {
-    Outcome.verdict = ProbeVerdict::Module;
-    Outcome.baud = CurrentRate();
-    Outcome.echo = EchoSeen;
-    Outcome.error.clear();
+    Outcome.Verdict = ProbeVerdict::Module;
+    Outcome.Baud = CurrentRate();
+    Outcome.Echo = EchoSeen;
+    Outcome.Error.clear();
     // The tail of the answer is gathered before the first query goes out.
     State = Stage::Settling;
     SettleStartMs = nowMs;
@@ -235,8 +235,8 @@ void ModuleProbe::Advance(std::int64_t nowMs)
             return;
         }
         if (Noise || Legible) {
-            Outcome.ratesHeard.append(CurrentRate());
-            if (Outcome.heard.isEmpty()) Outcome.heard = RateBytes.left(64);
+            Outcome.RatesHeard.append(CurrentRate());
+            if (Outcome.Heard.isEmpty()) Outcome.Heard = RateBytes.left(64);
         }
         NextRate(nowMs);
         return;
@@ -257,13 +257,13 @@ std::optional<std::int64_t> ModuleProbe::NextDueMs() const
     switch (State) {
     case Stage::Trying: {
         const std::int64_t answered =
-            LastByteMs < 0 ? AtSentMs + Timing.silentRateMs : LastByteMs + Timing.quietMs;
-        return std::min(answered, AtSentMs + Timing.rateCapMs);
+            LastByteMs < 0 ? AtSentMs + Timing.SilentRateMs : LastByteMs + Timing.QuietMs;
+        return std::min(answered, AtSentMs + Timing.RateCapMs);
     }
     case Stage::Busy:
-        return BusyStartMs + Timing.busyWaitMs;
+        return BusyStartMs + Timing.BusyWaitMs;
     case Stage::Settling:
-        return std::min(LastByteMs + Timing.quietMs, SettleStartMs + Timing.rateCapMs);
+        return std::min(LastByteMs + Timing.QuietMs, SettleStartMs + Timing.RateCapMs);
     case Stage::Querying:
         return QueryDeadlineMs;
     case Stage::Idle:
@@ -281,43 +281,43 @@ void ModuleProbe::StartQuery(std::int64_t nowMs)
     }
     const QByteArray& command = QueryList[QueryIndex];
     State = Stage::Querying;
-    QueryDeadlineMs = nowMs + Timing.queryTimeoutMs;
+    QueryDeadlineMs = nowMs + Timing.QueryTimeoutMs;
     if (!Query.Send(command + "\r\n", nowMs)) Fail(QStringLiteral("cannot write to the port"));
 }
 
 void ModuleProbe::EndQuery(std::int64_t nowMs)
 {
     ProbeQuery query;
-    query.command = QueryList[QueryIndex];
-    query.answer = Query.Answer().bytes;
-    query.final = FinalResultText(Query.Answer().final);
-    query.ok = Query.Answer().Succeeded();
-    Outcome.queries.append(query);
-    ModuleFacts& facts = Outcome.facts;
-    if (query.ok) {
-        if (query.command == "AT+GMR") facts.version = ParseVersion(query.answer);
-        if (query.command == "AT+CWMODE?") facts.wifiMode = ParseWifiMode(query.answer);
-        if (query.command == "AT+CIPSTAMAC?") facts.stationMac = ParseStationMac(query.answer);
-        if (query.command == "AT+CIFSR") {
-            facts.addresses = ParseAddresses(query.answer);
-            if (facts.stationMac.isEmpty()) facts.stationMac = facts.addresses.stationMac;
+    query.Command = QueryList[QueryIndex];
+    query.Answer = Query.Answer().Bytes;
+    query.Final = FinalResultText(Query.Answer().Final);
+    query.Ok = Query.Answer().Succeeded();
+    Outcome.Queries.append(query);
+    ModuleFacts& facts = Outcome.Facts;
+    if (query.Ok) {
+        if (query.Command == "AT+GMR") facts.Version = ParseVersion(query.Answer);
+        if (query.Command == "AT+CWMODE?") facts.WifiMode = ParseWifiMode(query.Answer);
+        if (query.Command == "AT+CIPSTAMAC?") facts.StationMac = ParseStationMac(query.Answer);
+        if (query.Command == "AT+CIFSR") {
+            facts.Addresses = ParseAddresses(query.Answer);
+            if (facts.StationMac.isEmpty()) facts.StationMac = facts.Addresses.StationMac;
         }
     }
-    if (query.command == "AT+CWJAP?")
-        facts.accessPoint = ParseJoinedAccessPoint(query.answer, query.ok);
+    if (query.Command == "AT+CWJAP?")
+        facts.AccessPoint = ParseJoinedAccessPoint(query.Answer, query.Ok);
     StartQuery(nowMs);
 }
 
 void ModuleProbe::Fail(const QString& error)
 {
     if (State == Stage::Done) return;
-    Outcome.error = error;
+    Outcome.Error = error;
     Finish(ProbeVerdict::PortError);
 }
 
 void ModuleProbe::Finish(ProbeVerdict verdict)
 {
-    Outcome.verdict = verdict;
+    Outcome.Verdict = verdict;
     State = Stage::Done;
 }
 
@@ -328,9 +328,9 @@ namespace Workbench {
 QString ProbeSummary(const ProbeResult& r)
 {
     QStringList rates;
-    for (int rate : r.ratesTried)
+    for (int rate : r.RatesTried)
         rates.append(QString::number(rate));
-    switch (r.verdict) {
+    switch (r.Verdict) {
     case ProbeVerdict::NoModule:
         return QStringLiteral("no module (nothing answers at %1)").arg(rates.join(QStringLiteral(", ")));
     case ProbeVerdict::NotAModule:
@@ -338,24 +338,24 @@ QString ProbeSummary(const ProbeResult& r)
                               "%1)")
             .arg(rates.join(QStringLiteral(", ")));
     case ProbeVerdict::PortError:
-        return QStringLiteral("port error: %1").arg(r.error);
+        return QStringLiteral("port error: %1").arg(r.Error);
     case ProbeVerdict::Module:
         break;
     }
-    const ModuleFacts& f = r.facts;
-    QStringList parts{QStringLiteral("module at %1 baud").arg(r.baud),
-                      r.echo ? QStringLiteral("echo on") : QStringLiteral("echo off")};
-    if (!f.version.at.isEmpty()) parts.append(QStringLiteral("AT %1").arg(f.version.at));
-    if (!f.version.sdk.isEmpty()) parts.append(QStringLiteral("SDK %1").arg(f.version.sdk));
-    if (!f.version.buildDate.isEmpty())
-        parts.append(QStringLiteral("built %1").arg(f.version.buildDate));
-    if (f.wifiMode) parts.append(WifiModeName(f.wifiMode));
-    if (f.accessPoint.answered)
-        parts.append(f.accessPoint.joined ? QStringLiteral("joined \"%1\"").arg(f.accessPoint.ssid)
+    const ModuleFacts& f = r.Facts;
+    QStringList parts{QStringLiteral("module at %1 baud").arg(r.Baud),
+                      r.Echo ? QStringLiteral("echo on") : QStringLiteral("echo off")};
+    if (!f.Version.At.isEmpty()) parts.append(QStringLiteral("AT %1").arg(f.Version.At));
+    if (!f.Version.Sdk.isEmpty()) parts.append(QStringLiteral("SDK %1").arg(f.Version.Sdk));
+    if (!f.Version.BuildDate.isEmpty())
+        parts.append(QStringLiteral("built %1").arg(f.Version.BuildDate));
+    if (f.WifiMode) parts.append(WifiModeName(f.WifiMode));
+    if (f.AccessPoint.Answered)
+        parts.append(f.AccessPoint.Joined ? QStringLiteral("joined \"%1\"").arg(f.AccessPoint.Ssid)
                                            : QStringLiteral("not joined"));
-    if (!f.stationMac.isEmpty()) parts.append(QStringLiteral("MAC %1").arg(f.stationMac));
-    if (!f.addresses.stationIp.isEmpty())
-        parts.append(QStringLiteral("address %1").arg(f.addresses.stationIp));
+    if (!f.StationMac.isEmpty()) parts.append(QStringLiteral("MAC %1").arg(f.StationMac));
+    if (!f.Addresses.StationIp.isEmpty())
+        parts.append(QStringLiteral("address %1").arg(f.Addresses.StationIp));
     return parts.join(QStringLiteral(", "));
 }
 

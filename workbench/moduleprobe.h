@@ -35,33 +35,33 @@ QString ProbeVerdictName(ProbeVerdict verdict);
 // One read-only query and its answer as received.
 struct ProbeQuery
 {
-    QByteArray command; // without line end
-    QByteArray answer;
-    QString final; // "OK", "ERROR" ...; empty without a final answer
-    bool ok = false;
+    QByteArray Command; // without line end
+    QByteArray Answer;
+    QString Final; // "OK", "ERROR" ...; empty without a final answer
+    bool Ok = false;
 };
 
 struct ProbeResult
 {
-    ProbeVerdict verdict = ProbeVerdict::NoModule;
-    int baud = 0; // the rate the module answered at; 0 without a module
-    bool echo = false;
-    QList<int> ratesTried;  // in order; a second round when the first heard only noise
-    QList<int> ratesHeard;  // rates at which bytes came that were no AT answer
-    QByteArray heard;       // the first bytes such a rate brought, for "not a module"
-    ModuleFacts facts;
-    QList<ProbeQuery> queries;
-    QString error; // for PortError, and for a rate the port could not be set to
+    ProbeVerdict Verdict = ProbeVerdict::NoModule;
+    int Baud = 0; // the rate the module answered at; 0 without a module
+    bool Echo = false;
+    QList<int> RatesTried;  // in order; a second round when the first heard only noise
+    QList<int> RatesHeard;  // rates at which bytes came that were no AT answer
+    QByteArray Heard;       // the first bytes such a rate brought, for "not a module"
+    ModuleFacts Facts;
+    QList<ProbeQuery> Queries;
+    QString Error; // for PortError, and for a rate the port could not be set to
 };
 
 // How long each wait may last.
 struct ProbeTiming
 {
-    int silentRateMs = 100;  // nothing at all after AT: nothing talks at this rate
-    int quietMs = 30;        // the line quiet this long after the last byte: the answer is over
-    int rateCapMs = 400;     // a rate ends after this even while noise keeps coming
-    int queryTimeoutMs = 2000;
-    int busyWaitMs = 16'000; // "busy p...": the command in progress gets this long to finish
+    int SilentRateMs = 100;  // nothing at all after AT: nothing talks at this rate
+    int QuietMs = 30;        // the line quiet this long after the last byte: the answer is over
+    int RateCapMs = 400;     // a rate ends after this even while noise keeps coming
+    int QueryTimeoutMs = 2000;
+    int BusyWaitMs = 16'000; // "busy p...": the command in progress gets this long to finish
 };
 
 class ModuleProbe final : public LineTask

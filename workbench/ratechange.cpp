@@ -19,7 +19,7 @@ RateChange::RateChange(ProbeLine& line, QList<int> rates, int restoreRate, int t
       Probe(std::make_unique<ModuleProbe>(line, std::move(rates), restoreRate, false, timing)),
       Query(line)
 {
-    Outcome.to = to;
+    Outcome.To = to;
 }
 
 void RateChange::Start(std::int64_t nowMs)
@@ -35,13 +35,13 @@ QString RateChange::ProgressText() const
     case Stage::Probing:
         return Probe->ProgressText();
     case Stage::Commanding:
-        return Outcome.command.name;
+        return Outcome.Command.Name;
     case Stage::Switching:
     case Stage::CheckingNew:
         return QStringLiteral("AT at %1").arg(To);
     case Stage::Reverting:
     case Stage::CheckingOld:
-        return QStringLiteral("back to %1").arg(Outcome.from);
+        return QStringLiteral("back to %1").arg(Outcome.From);
     case Stage::Idle:
     case Stage::Done:
         break;
@@ -52,39 +52,39 @@ QString RateChange::ProgressText() const
 void RateChange::AfterProbe(std::int64_t nowMs)
 {
     const ProbeResult& found = Probe->Result();
-    Outcome.probe = found;
-    Outcome.from = found.baud;
-    if (found.verdict == ProbeVerdict::PortError) {
-        Finish(RateChangeOutcome::PortError, found.error);
+    Outcome.Probe = found;
+    Outcome.From = found.Baud;
+    if (found.Verdict == ProbeVerdict::PortError) {
+        Finish(RateChangeOutcome::PortError, found.Error);
         return;
     }
-    if (found.verdict != ProbeVerdict::Module) {
+    if (found.Verdict != ProbeVerdict::Module) {
         Finish(RateChangeOutcome::NotFound,
-               QStringLiteral("no module answers (%1)").arg(ProbeVerdictName(found.verdict)));
+               QStringLiteral("no module answers (%1)").arg(ProbeVerdictName(found.Verdict)));
         return;
     }
-    if (found.baud == To) {
+    if (found.Baud == To) {
         Finish(RateChangeOutcome::AlreadyThere,
                QStringLiteral("the module already answers at %1").arg(To));
         return;
     }
-    Outcome.command = RateCommandFor(found.facts.version, To, Save);
-    if (!Outcome.command.refusal.isEmpty()) {
+    Outcome.Command = RateCommandFor(found.Facts.Version, To, Save);
+    if (!Outcome.Command.Refusal.isEmpty()) {
         Finish(RateChangeOutcome::Refused,
-               QStringLiteral("%1 is refused: %2").arg(To).arg(Outcome.command.refusal));
+               QStringLiteral("%1 is refused: %2").arg(To).arg(Outcome.Command.Refusal));
         return;
     }
     // The port must take the rate too, or the module would go where we cannot follow.
     const bool portTakes = Line.SetRate(To);
-    Line.SetRate(Outcome.from);
+    Line.SetRate(Outcome.From);
     if (!portTakes) {
         Finish(RateChangeOutcome::Refused,
                QStringLiteral("%1 is refused: the port cannot be set to it").arg(To));
         return;
     }
     State = Stage::Commanding;
-    DueMs = nowMs + Timing.queryTimeoutMs;
-    if (!Query.Send(Outcome.command.command, nowMs))
+    DueMs = nowMs + Timing.QueryTimeoutMs;
+    if (!Query.Send(Outcome.Command.Command, nowMs))
         Fail(QStringLiteral("cannot write to the port"));
 }
 
@@ -109,7 +109,7 @@ void RateChange::Feed(QByteArrayView bytes, std::int64_t nowMs)
             Finish(RateChangeOutcome::Refused,
                    QStringLiteral("%1 is refused: the module answered %2 to %3")
                        .arg(To)
-                       .arg(FinalResultText(Query.Answer().final), Outcome.command.name));
+                       .arg(FinalResultText(Query.Answer().Final), Outcome.Command.Name));
             return;
         }
         // The OK came at the old rate; what follows comes at the new one.
@@ -123,16 +123,16 @@ void RateChange::Feed(QByteArrayView bytes, std::int64_t nowMs)
         if (State == Stage::CheckingNew)
             Finish(RateChangeOutcome::Changed,
                    QStringLiteral("%1 -> %2 (%3%4)")
-                       .arg(Outcome.from)
+                       .arg(Outcome.From)
                        .arg(To)
-                       .arg(Outcome.command.name,
-                            Outcome.command.stored ? QStringLiteral(", kept over a restart")
+                       .arg(Outcome.Command.Name,
+                            Outcome.Command.Stored ? QStringLiteral(", kept over a restart")
                                                    : QStringLiteral(", until a restart")));
         else
             Finish(RateChangeOutcome::WentBack,
                    QStringLiteral("the module did not answer at %1; it answers at %2 again")
                        .arg(To)
-                       .arg(Outcome.from));
+                       .arg(Outcome.From));
         return;
     case Stage::Idle:
     case Stage::Switching:
@@ -154,8 +154,8 @@ void RateChange::Advance(std::int64_t nowMs)
     case Stage::Commanding:
         Finish(RateChangeOutcome::Lost,
                QStringLiteral("no answer to %1 within %2 ms")
-                   .arg(Outcome.command.name)
-                   .arg(Timing.queryTimeoutMs));
+                   .arg(Outcome.Command.Name)
+                   .arg(Timing.QueryTimeoutMs));
         return;
     case Stage::Switching:
         if (!Line.SetRate(To)) {
@@ -181,10 +181,10 @@ void RateChange::Advance(std::int64_t nowMs)
                QStringLiteral("the module answers neither at %1 nor at %2 (esp8266at probe "
                               "finds it)")
                    .arg(To)
-                   .arg(Outcome.from));
+                   .arg(Outcome.From));
         return;
     case Stage::Reverting:
-        Line.SetRate(Outcome.from);
+        Line.SetRate(Outcome.From);
         State = Stage::CheckingOld;
         Tries = 1;
         SendCheck(nowMs, true);
@@ -200,10 +200,10 @@ void RateChange::Advance(std::int64_t nowMs)
 // hold the rate), so it is asked at the new rate to go back, then looked for at the old one.
 void RateChange::CheckFailed(std::int64_t nowMs)
 {
-    const RateCommand back = RateCommandFor(Outcome.probe.facts.version, Outcome.from, Save);
+    const RateCommand back = RateCommandFor(Outcome.Probe.Facts.Version, Outcome.From, Save);
     State = Stage::Reverting;
     DueMs = nowMs + CheckMs;
-    if (!back.command.isEmpty() && !Line.Write("\r\n" + back.command))
+    if (!back.Command.isEmpty() && !Line.Write("\r\n" + back.Command))
         Fail(QStringLiteral("cannot write to the port"));
 }
 
@@ -219,15 +219,15 @@ void RateChange::Fail(const QString& error)
     if (State == Stage::Done) return;
     if (State == Stage::Probing) {
         Probe->Fail(error);
-        Outcome.probe = Probe->Result();
+        Outcome.Probe = Probe->Result();
     }
     Finish(RateChangeOutcome::PortError, error);
 }
 
 void RateChange::Finish(RateChangeOutcome outcome, QString message)
 {
-    Outcome.outcome = outcome;
-    Outcome.message = std::move(message);
+    Outcome.Outcome = outcome;
+    Outcome.Message = std::move(message);
     State = Stage::Done;
 }
 

@@ -22,12 +22,12 @@ enum class RateChangeOutcome {
 
 struct RateChangeResult
 {
-    RateChangeOutcome outcome = RateChangeOutcome::Pending;
-    int from = 0; // the rate the module was found at
-    int to = 0;
-    RateCommand command;
-    ProbeResult probe;
-    QString message; // for people: what happened
+    RateChangeOutcome Outcome = RateChangeOutcome::Pending;
+    int From = 0; // the rate the module was found at
+    int To = 0;
+    RateCommand Command;
+    ProbeResult Probe;
+    QString Message; // for people: what happened
 };
 
 class RateChange final : public LineTask

@@ -11,8 +11,8 @@ namespace Workbench {
 // there is nothing to send).
 struct SequenceStep
 {
-    std::int32_t nextConfigStep = 0;
-    QByteArray command;
+    std::int32_t NextConfigStep = 0;
+    QByteArray Command;
 };
 
 // A click on "Configuration mode": restarts the sequence at step 1 with the join command,

@@ -106,7 +106,7 @@ std::size_t SessionFeed::PendingBytes()
 // ---- the record ----
 
 SessionRecord::SessionRecord(std::size_t maxLines, std::size_t maxBytes)
-    : FMaxLines(std::max<std::size_t>(1, maxLines)), FMaxBytes(maxBytes)
+    : FMaxLines(std::max<std::size_t>(1, maxLines)), MaxBytes(maxBytes)
 {
 }
 
@@ -151,7 +151,7 @@ void SessionRecord::Append(const SessionChunk& chunk)
     run.Length += size;
     HexRowsEnd = run.RowsBefore + (mark ? 1 : RowsOf(run.Offset, run.Length));
 
-    Chunks_.push_back({chunk.Direction, chunk.Time, position, chunk.Bytes});
+    FChunks.push_back({chunk.Direction, chunk.Time, position, chunk.Bytes});
     FStoredBytes += size + ChunkCost;
     DirectionBytes[d] += size;
     EndPosition += size;
@@ -162,7 +162,7 @@ void SessionRecord::Clear()
 {
     FLineBase += LineStarts.size();
     LineStarts.clear();
-    Chunks_.clear();
+    FChunks.clear();
     Runs.clear();
     FirstPosition = EndPosition;
     FStoredBytes = 0;
@@ -178,7 +178,7 @@ void SessionRecord::SetMaxLines(std::size_t maxLines)
 
 void SessionRecord::Enforce()
 {
-    while (LineStarts.size() > FMaxLines || (FStoredBytes > FMaxBytes && LineStarts.size() > 1))
+    while (LineStarts.size() > FMaxLines || (FStoredBytes > MaxBytes && LineStarts.size() > 1))
         DropOldestLine();
 }
 
@@ -188,11 +188,11 @@ void SessionRecord::DropOldestLine()
     ++FDroppedLines;
     ++FLineBase;
     FirstPosition = LineStarts.empty() ? EndPosition : LineStarts.front();
-    while (!Chunks_.empty() &&
-           Chunks_.front().Position + std::uint64_t(Chunks_.front().Bytes.size()) <=
+    while (!FChunks.empty() &&
+           FChunks.front().Position + std::uint64_t(FChunks.front().Bytes.size()) <=
                FirstPosition) {
-        FStoredBytes -= std::size_t(Chunks_.front().Bytes.size()) + ChunkCost;
-        Chunks_.pop_front();
+        FStoredBytes -= std::size_t(FChunks.front().Bytes.size()) + ChunkCost;
+        FChunks.pop_front();
     }
     while (!Runs.empty() && Runs.front().Position + Runs.front().Length <= FirstPosition)
         Runs.pop_front();
@@ -201,7 +201,7 @@ void SessionRecord::DropOldestLine()
 const SessionRecord::Stored& SessionRecord::ChunkAt(std::uint64_t position) const
 {
     auto after = std::upper_bound(
-        Chunks_.begin(), Chunks_.end(), position,
+        FChunks.begin(), FChunks.end(), position,
         [](std::uint64_t p, const Stored& chunk) { return p < chunk.Position; });
     return *std::prev(after);
 }
@@ -211,9 +211,9 @@ QByteArray SessionRecord::BytesAt(std::uint64_t position, std::uint64_t length) 
     QByteArray bytes;
     bytes.reserve(qsizetype(length));
     auto it = std::upper_bound(
-        Chunks_.begin(), Chunks_.end(), position,
+        FChunks.begin(), FChunks.end(), position,
         [](std::uint64_t p, const Stored& chunk) { return p < chunk.Position; });
-    for (--it; length > 0 && it != Chunks_.end(); ++it) {
+    for (--it; length > 0 && it != FChunks.end(); ++it) {
         const std::uint64_t from = position - it->Position;
         const std::uint64_t take =
             std::min<std::uint64_t>(length, std::uint64_t(it->Bytes.size()) - from);
@@ -287,7 +287,7 @@ bool SessionRecord::ForEachLine(std::size_t first, std::size_t last, Visit visit
 {
     if (first >= last) return false;
     // One walk along the chunks: no search and, for a line within one chunk, no copy.
-    auto chunk = std::upper_bound(Chunks_.begin(), Chunks_.end(), LineStarts[first],
+    auto chunk = std::upper_bound(FChunks.begin(), FChunks.end(), LineStarts[first],
                                   [](std::uint64_t p, const Stored& c) { return p < c.Position; });
     --chunk;
     for (std::size_t index = first; index < last; ++index) {
@@ -386,8 +386,8 @@ std::size_t SessionRecord::FindHexRow(const QByteArray& bytes, std::size_t from,
 std::vector<SessionChunk> SessionRecord::Chunks() const
 {
     std::vector<SessionChunk> chunks;
-    chunks.reserve(Chunks_.size());
-    for (const Stored& stored : Chunks_) {
+    chunks.reserve(FChunks.size());
+    for (const Stored& stored : FChunks) {
         const qsizetype cut = qsizetype(FirstPosition > stored.Position
                                             ? FirstPosition - stored.Position
                                             : 0);

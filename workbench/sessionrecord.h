@@ -166,8 +166,8 @@ private:
     template <class Visit> bool ForEachLine(std::size_t first, std::size_t last, Visit visit) const;
 
     std::size_t FMaxLines;
-    std::size_t FMaxBytes;
-    std::deque<Stored> Chunks_;
+    std::size_t MaxBytes;
+    std::deque<Stored> FChunks;
     std::deque<std::uint64_t> LineStarts;
     std::deque<Run> Runs;
     std::uint64_t FirstPosition = 0; // the oldest byte held

@@ -11,7 +11,7 @@ std::unique_ptr<SerialBackend> CreateSerialBackend()
     return std::make_unique<Win32SerialBackend>();
 }
 
-std::string PortDevice(unsigned n)
+std::string DeviceName(unsigned n)
 {
     return Win32DeviceName(n);
 }

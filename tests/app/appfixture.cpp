@@ -101,7 +101,7 @@ bool AppTest::WaitForQuietLine(int quietMs, int timeoutMs)
     // A byte since the last tick zeroes IdleTicks; that, not the buffer, tells that the module
     // has answered, since a tick that ran a sequence step may already have taken the first
     // bytes of the answer to the command it sent.
-    BufferedSerialPort& port = *Form().Port;
+    serial::BufferedSerialPort& port = *Form().Port;
     QDeadlineTimer deadline(timeoutMs);
     QDeadlineTimer quiet(quietMs);
     std::size_t last = 0;

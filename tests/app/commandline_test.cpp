@@ -23,27 +23,27 @@ TEST(CommandLine, ReadsPortSettingsOpenAndLookInAnyCase)
 {
     const LaunchOptions options = Parse(
         {"--port", "com7", "--baud", "9600", "--parity", "even", "--open", "--style", "bluEGlass"});
-    EXPECT_EQ(options.error, "");
-    EXPECT_EQ(options.port, "COM7");
-    EXPECT_EQ(options.portDevice, "");
-    EXPECT_EQ(options.baud, 9600);
-    EXPECT_EQ(options.parity, 2);
-    EXPECT_TRUE(options.open);
-    EXPECT_EQ(options.style, TsuiUIStyle::BlueGlass);
+    EXPECT_EQ(options.Error, "");
+    EXPECT_EQ(options.Port, "COM7");
+    EXPECT_EQ(options.DevicePath, "");
+    EXPECT_EQ(options.Baud, 9600);
+    EXPECT_EQ(options.Parity, 2);
+    EXPECT_TRUE(options.Open);
+    EXPECT_EQ(options.Style, TsuiUIStyle::BlueGlass);
 
     const LaunchOptions bare = Parse({});
-    EXPECT_EQ(bare.error, "");
-    EXPECT_TRUE(bare.port.isEmpty());
-    EXPECT_FALSE(bare.baud || bare.parity || bare.style || bare.open);
+    EXPECT_EQ(bare.Error, "");
+    EXPECT_TRUE(bare.Port.isEmpty());
+    EXPECT_FALSE(bare.Baud || bare.Parity || bare.Style || bare.Open);
 
     const LaunchOptions path = Parse({"--port=/dev/ttyUSB3", "--style=macos", "--parity", "NO"});
-    EXPECT_EQ(path.port, "/dev/ttyUSB3");
-    EXPECT_EQ(path.portDevice, "/dev/ttyUSB3");
-    EXPECT_EQ(path.style, TsuiUIStyle::MacOS);
-    EXPECT_EQ(path.parity, 0);
-    EXPECT_EQ(Parse({"--port", "COM255"}).port, "COM255");
-    EXPECT_EQ(Parse({"--port", "COM07"}).port, "COM7");
-    EXPECT_EQ(Parse({"--parity", "none"}).parity, 0);
+    EXPECT_EQ(path.Port, "/dev/ttyUSB3");
+    EXPECT_EQ(path.DevicePath, "/dev/ttyUSB3");
+    EXPECT_EQ(path.Style, TsuiUIStyle::MacOS);
+    EXPECT_EQ(path.Parity, 0);
+    EXPECT_EQ(Parse({"--port", "COM255"}).Port, "COM255");
+    EXPECT_EQ(Parse({"--port", "COM07"}).Port, "COM7");
+    EXPECT_EQ(Parse({"--parity", "none"}).Parity, 0);
 }
 
 TEST(CommandLine, RefusesValuesItCannotUseAndSaysWhich)
@@ -67,11 +67,11 @@ TEST(CommandLine, RefusesValuesItCannotUseAndSaysWhich)
     };
     for (const auto& [arguments, named] : refused) {
         const LaunchOptions options = Parse(arguments);
-        EXPECT_TRUE(options.error.contains(named)) << arguments.join(' ').toStdString() << ": "
-                                                   << options.error.toStdString();
+        EXPECT_TRUE(options.Error.contains(named)) << arguments.join(' ').toStdString() << ": "
+                                                   << options.Error.toStdString();
     }
     // The message lists the looks to choose from.
-    EXPECT_TRUE(Parse({"--style", "x"}).error.contains("MacOS, WinXP, DeepBlue, Protein, BlueGlass"));
+    EXPECT_TRUE(Parse({"--style", "x"}).Error.contains("MacOS, WinXP, DeepBlue, Protein, BlueGlass"));
 }
 
 // The window and esp8266at read the port and its line settings with one parser, so a value one
@@ -84,18 +84,18 @@ TEST(CommandLine, RefusesPortsRatesAndParitiesInTheWordsOfEsp8266at)
         {"--parity", "N"},
     };
     for (const auto& [option, value] : bad) {
-        const QString window = Parse({option, value}).error;
+        const QString window = Parse({option, value}).Error;
         const Cli::ParseResult cli = Cli::ParseArguments({"send", option, value, "AT"});
         EXPECT_FALSE(window.isEmpty()) << option << " " << value.toStdString();
-        EXPECT_EQ(window, cli.error) << option << " " << value.toStdString();
+        EXPECT_EQ(window, cli.Error) << option << " " << value.toStdString();
     }
     // And what one takes, the other takes.
     const Cli::ParseResult cli =
         Cli::ParseArguments({"send", "--parity", "NO", "-p", "com7", "--baud", "9600", "AT"});
-    ASSERT_TRUE(cli.options) << cli.error.toStdString();
+    ASSERT_TRUE(cli.Options) << cli.Error.toStdString();
     const LaunchOptions window = Parse({"--parity", "NO", "--port", "com7", "--baud", "9600"});
-    EXPECT_EQ(window.parity, cli.options->parity);
-    EXPECT_EQ(window.baud, cli.options->baud);
+    EXPECT_EQ(window.Parity, cli.Options->Parity);
+    EXPECT_EQ(window.Baud, cli.Options->Baud);
 }
 
 TEST(CommandLine, APortMustNameADeviceThatExists)

@@ -42,7 +42,7 @@ protected:
         Form().suiComboBox_PcPort->setCurrentIndex(item);
     }
     // Waits past the watcher's settling delay, for checks that something does not happen.
-    void LetTheWatcherSettle() { RunEventsUntil([] { return false; }, PortWatcher::SettleMs + 300); }
+    void LetTheWatcherSettle() { RunEventsUntil([] { return false; }, serial::PortWatcher::SettleMs + 300); }
 };
 
 TEST_F(LifecycleTest, ASequenceNeedsAnOpenPortAndEndsWhenItCloses)

@@ -379,7 +379,7 @@ TEST_F(PacedSequenceTest, ExitLeavesTransparentModeWhileTheServerKeepsSending)
     QElapsedTimer clock;
     clock.start();
     QTest::mouseClick(form.suiButton2, Qt::LeftButton);
-    const std::int64_t clickedMs = BufferedSerialPort::SteadyNowMs();
+    const std::int64_t clickedMs = serial::BufferedSerialPort::SteadyNowMs();
     qint64 nextLine = 0;
     std::int64_t escapeSentMs = -1;
     while (escapeSentMs < 0 && clock.elapsed() < 3000) {
@@ -395,7 +395,7 @@ TEST_F(PacedSequenceTest, ExitLeavesTransparentModeWhileTheServerKeepsSending)
     EXPECT_LE(escapeSentMs - clickedMs, 1100);
     // With nothing written for a second, a second Exit goes at once.
     QTest::qWait(2100);
-    const std::int64_t again = BufferedSerialPort::SteadyNowMs();
+    const std::int64_t again = serial::BufferedSerialPort::SteadyNowMs();
     QTest::mouseClick(form.suiButton2, Qt::LeftButton);
     EXPECT_FALSE(form.EscapePending());
     std::int64_t lastSent = -1;

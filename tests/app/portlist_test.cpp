@@ -60,7 +60,7 @@ using PortListTest = AppTest;
 TEST_F(PortListTest, OffersOnlyFreePortsEachNamingItsDevice)
 {
     RawLine one(AliasFolder.path(), 1), two(AliasFolder.path(), 2), three(AliasFolder.path(), 3);
-    HoldingChild holder(serial::PortDevice(2));
+    HoldingChild holder(serial::DeviceName(2));
     ASSERT_TRUE(holder.Holding);
     TForm1& form = Form();
     TsuiComboBox* list = form.suiComboBox_PcPort;
@@ -69,7 +69,7 @@ TEST_F(PortListTest, OffersOnlyFreePortsEachNamingItsDevice)
     ASSERT_TRUE(Items(list).contains("COM3"));
 
     // The test holds each line's master side: it is the far end, which the tip names.
-    const QString tip3 = "COM3: " + QString::fromStdString(serial::PortDevice(3)) +
+    const QString tip3 = "COM3: " + QString::fromStdString(serial::DeviceName(3)) +
                          QStringLiteral("\nPseudo-terminal served by app_tests, PID %1")
                              .arg(QCoreApplication::applicationPid());
     const int index3 = list->findText("COM3");
@@ -98,7 +98,7 @@ TEST_F(PortListTest, AFailedOpenTellsWhyOnceWhileTheStatusBarKeepsItsWords)
     ASSERT_EQ(form.suiComboBox_PcPort->currentText(), "COM1");
     const QString item = form.suiComboBox_PcPort->toolTip();
 
-    HoldingChild holder(serial::PortDevice(1), "minicom");
+    HoldingChild holder(serial::DeviceName(1), "minicom");
     ASSERT_TRUE(holder.Holding);
     StderrCapture err;
     ClickOpen();

@@ -103,7 +103,7 @@ TEST_F(ReceiveTest, ABlockBeyondTheBufferShowsItsLastFourMebibytesOfWholeLines)
 {
     TForm1& form = Form();
     OpenOnRawLine(form);
-    const qsizetype limit = qsizetype(BufferedSerialPort::ReceiveBufferLimit);
+    const qsizetype limit = qsizetype(serial::BufferedSerialPort::ReceiveBufferLimit);
     for (const qsizetype total : {limit, limit + 100, 2 * limit + 5000}) {
         const QByteArray bytes = LinesOf(total);
         std::atomic<bool> written{false};
@@ -150,7 +150,7 @@ protected:
     {
         ReceiveTest::SetUp();
         TForm1& form = Form();
-        Now = BufferedSerialPort::SteadyNowMs();
+        Now = serial::BufferedSerialPort::SteadyNowMs();
         form.NowMs = [this] { return Now; };
         OpenOnRawLine(form);
         form.suiPageControl1->SetActivePage(form.suiTabSheet1);
@@ -213,7 +213,7 @@ TEST_F(EscapeTest, ASendInTheSecondAfterThePlusesIsHeldNotDropped)
     EXPECT_FALSE(form.EscapeTimer->isActive());
 
     // Really waiting: the single-shot timer delivers the escape by itself.
-    form.NowMs = &BufferedSerialPort::SteadyNowMs;
+    form.NowMs = &serial::BufferedSerialPort::SteadyNowMs;
     ClickExit();
     ASSERT_TRUE(form.EscapePending());
     ASSERT_TRUE(RunLoopUntil([&] { return !form.EscapePending(); }, 3000));

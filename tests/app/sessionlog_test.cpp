@@ -385,7 +385,7 @@ protected:
     void SetUp() override
     {
         SessionLogTest::SetUp();
-        Now = BufferedSerialPort::SteadyNowMs();
+        Now = serial::BufferedSerialPort::SteadyNowMs();
         Form().NowMs = [this] { return Now; };
         OpenOnRawLine();
         Form().suiPageControl1->SetActivePage(Form().suiTabSheet1);

@@ -19,8 +19,8 @@ TEST(DeviceGuard, COMnStandsOnlyForAliasesInTheSuite)
     char folder[] = "/tmp/deviceguard-XXXXXX";
     ASSERT_NE(::mkdtemp(folder), nullptr);
     ::setenv("ESP8266WIFI_PORTS", folder, 1);
-    EXPECT_EQ(DeviceName(1), "");  // no /dev/ttyS0
-    EXPECT_EQ(DeviceName(33), ""); // no /dev/ttyUSB0
+    EXPECT_EQ(serial::DeviceName(1), "");  // no /dev/ttyS0
+    EXPECT_EQ(serial::DeviceName(33), ""); // no /dev/ttyUSB0
     ::unsetenv("ESP8266WIFI_PORTS");
     ::rmdir(folder);
 }

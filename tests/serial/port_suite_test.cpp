@@ -50,14 +50,14 @@ TYPED_TEST_SUITE(PortSuite, PortRigs);
 TYPED_TEST(PortSuite, OpenIsExclusiveEvenAgainstThisVeryObject)
 {
     const unsigned n = this->rig.AddPeer();
-    EXPECT_TRUE(SerialPort::ProbePort(n));
-    BufferedSerialPort port;
+    EXPECT_TRUE(serial::SerialPort::ProbePort(n));
+    serial::BufferedSerialPort port;
     ASSERT_TRUE(port.Open(n, 115200, 0)) << port.LastError().Message;
     EXPECT_TRUE(port.IsOpen());
     EXPECT_EQ(port.PortNumber, n);
-    EXPECT_FALSE(SerialPort::ProbePort(n));
+    EXPECT_FALSE(serial::SerialPort::ProbePort(n));
 
-    BufferedSerialPort other;
+    serial::BufferedSerialPort other;
     EXPECT_FALSE(other.Open(n, 115200, 0));
     EXPECT_FALSE(other.IsOpen());
     EXPECT_NE(other.LastError().Code, 0);
@@ -65,14 +65,14 @@ TYPED_TEST(PortSuite, OpenIsExclusiveEvenAgainstThisVeryObject)
 
     EXPECT_TRUE(port.Close());
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_TRUE(SerialPort::ProbePort(n));
+    EXPECT_TRUE(serial::SerialPort::ProbePort(n));
     EXPECT_TRUE(other.Open(n, 115200, 0));
 }
 
 TYPED_TEST(PortSuite, MissingDevicesFailCleanly)
 {
-    BufferedSerialPort port;
-    EXPECT_FALSE(SerialPort::ProbePort(0));
+    serial::BufferedSerialPort port;
+    EXPECT_FALSE(serial::SerialPort::ProbePort(0));
     EXPECT_FALSE(port.Open(0, 115200, 0));
     EXPECT_FALSE(port.Open(199, 115200, 0)); // beyond the table, no alias
     EXPECT_FALSE(port.IsOpen());
@@ -84,7 +84,7 @@ TYPED_TEST(PortSuite, MissingDevicesFailCleanly)
 TYPED_TEST(PortSuite, ReconfigureKeepsReaderAndBufferedBytes)
 {
     const unsigned n = this->rig.AddPeer();
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     ASSERT_TRUE(port.Open(n, 115200, 0));
     ASSERT_EQ(this->rig.PeerWrite(n, "abc"), 3u);
     ASSERT_TRUE(WaitFor([&] { return port.PendingBytes() == 3; }));
@@ -108,14 +108,14 @@ TYPED_TEST(PortSuite, ReconfigureKeepsReaderAndBufferedBytes)
     ASSERT_EQ(this->rig.PeerWrite(n, "def"), 3u);
     ASSERT_TRUE(WaitFor([&] { return port.PendingBytes() == 6; }));
     EXPECT_EQ(port.TakeReceived(), "abcdef");
-    EXPECT_FALSE(SerialPort::ProbePort(n)) << "still held, never closed in between";
+    EXPECT_FALSE(serial::SerialPort::ProbePort(n)) << "still held, never closed in between";
 }
 
 TYPED_TEST(PortSuite, OpenAgainAndOpenAnotherReleaseTheFirst)
 {
     const unsigned a = this->rig.AddPeer();
     const unsigned b = this->rig.AddPeer();
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     ASSERT_TRUE(port.Open(a, 115200, 0));
     ASSERT_TRUE(port.Open(a, 57600, 1));
     EXPECT_TRUE(port.IsOpen());
@@ -125,8 +125,8 @@ TYPED_TEST(PortSuite, OpenAgainAndOpenAnotherReleaseTheFirst)
 
     ASSERT_TRUE(port.OpenOrReconfigure(b, 115200, 0));
     EXPECT_EQ(port.PortNumber, b);
-    EXPECT_TRUE(SerialPort::ProbePort(a)) << "first port released";
-    EXPECT_FALSE(SerialPort::ProbePort(b));
+    EXPECT_TRUE(serial::SerialPort::ProbePort(a)) << "first port released";
+    EXPECT_FALSE(serial::SerialPort::ProbePort(b));
     ASSERT_TRUE(port.Write("AT\r\n", 4));
     EXPECT_EQ(this->rig.PeerRead(b, 4), "AT\r\n");
     EXPECT_EQ(this->rig.PeerPending(a), 0u);
@@ -135,7 +135,7 @@ TYPED_TEST(PortSuite, OpenAgainAndOpenAnotherReleaseTheFirst)
 TYPED_TEST(PortSuite, WritesArriveWholeInOrderAndNeverInterleave)
 {
     const unsigned n = this->rig.AddPeer();
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     ASSERT_TRUE(port.Open(n, 115200, 0));
     EXPECT_TRUE(port.Write("", 0));
 
@@ -170,13 +170,13 @@ TYPED_TEST(PortSuite, BurstArrivesInReadsOfAtMost1024WithNulsKept)
     const auto chunks = port.Chunks();
     EXPECT_GE(chunks.size(), 3u);
     for (std::size_t c : chunks)
-        EXPECT_LE(c, SerialPort::ReadChunk);
+        EXPECT_LE(c, serial::SerialPort::ReadChunk);
 }
 
 TYPED_TEST(PortSuite, BufferedBytesSurviveCloseAndReopen)
 {
     const unsigned n = this->rig.AddPeer();
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     ASSERT_TRUE(port.Open(n, 115200, 0));
     ASSERT_EQ(this->rig.PeerWrite(n, std::string("O\0K", 3)), 3u);
     ASSERT_TRUE(WaitFor([&] { return port.PendingBytes() == 3; }));
@@ -193,7 +193,7 @@ TYPED_TEST(PortSuite, BufferedBytesSurviveCloseAndReopen)
 TYPED_TEST(PortSuite, HangUpWhileReadingEndsQuietlyAndShowsClosed)
 {
     const unsigned n = this->rig.AddPeer();
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     ASSERT_TRUE(port.Open(n, 115200, 0));
     ASSERT_EQ(this->rig.PeerWrite(n, "bye"), 3u);
     ASSERT_TRUE(WaitFor([&] { return port.PendingBytes() == 3; }));
@@ -216,7 +216,7 @@ TYPED_TEST(PortSuite, HangUpWhileReadingEndsQuietlyAndShowsClosed)
 TYPED_TEST(PortSuite, HangUpWhileWritingReturnsFalseAtOnce)
 {
     const unsigned n = this->rig.AddPeer();
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     ASSERT_TRUE(port.Open(n, 115200, 0));
     // Far more than the peer's queue holds, and nobody reads: the write blocks for room.
     const std::string big = Pattern(1 << 20, 3);
@@ -241,12 +241,12 @@ TYPED_TEST(PortSuite, HangUpWhileWritingReturnsFalseAtOnce)
 TYPED_TEST(PortSuite, FullBufferIsHandedOnAtOnceAndNothingIsLost)
 {
     const unsigned n = this->rig.AddPeer();
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     NotifyCounter window;
     port.SetNotifyTarget(&window, window.Type);
     ASSERT_TRUE(port.Open(n, 115200, 0));
 
-    const std::size_t limit = BufferedSerialPort::ReceiveBufferLimit;
+    const std::size_t limit = serial::BufferedSerialPort::ReceiveBufferLimit;
     const std::string data = Pattern(limit + limit / 4, 4);
     std::atomic<std::size_t> sent{0};
     std::thread peer([&] { sent = this->rig.PeerWrite(n, data, 10000ms); });
@@ -268,16 +268,16 @@ TYPED_TEST(PortSuite, FullBufferIsHandedOnAtOnceAndNothingIsLost)
 TYPED_TEST(PortSuite, CloseWhileReaderWaitsAtTheBoundIsPrompt)
 {
     const unsigned n = this->rig.AddPeer();
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     ASSERT_TRUE(port.Open(n, 115200, 0));
-    const std::size_t limit = BufferedSerialPort::ReceiveBufferLimit;
+    const std::size_t limit = serial::BufferedSerialPort::ReceiveBufferLimit;
     std::thread peer([&] { this->rig.PeerWrite(n, std::string(limit + 8192, 'z'), 3000ms); });
     ASSERT_TRUE(WaitFor([&] { return port.PendingBytes() >= limit; }, 5000ms));
 
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(port.Close());
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
-    EXPECT_LE(port.PendingBytes(), limit + SerialPort::ReadChunk);
+    EXPECT_LE(port.PendingBytes(), limit + serial::SerialPort::ReadChunk);
     this->rig.HangUp(n);
     peer.join();
 }
@@ -285,7 +285,7 @@ TYPED_TEST(PortSuite, CloseWhileReaderWaitsAtTheBoundIsPrompt)
 TYPED_TEST(PortSuite, OpenIdlePortUsesNoProcessor)
 {
     const unsigned n = this->rig.AddPeer();
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     ASSERT_TRUE(port.Open(n, 115200, 0));
     const double before = serialtest::ProcessCpuMs();
     std::this_thread::sleep_for(300ms); // the window a busy reader would fill
@@ -296,7 +296,7 @@ TYPED_TEST(PortSuite, OpenIdlePortUsesNoProcessor)
 
 TYPED_TEST(PortSuite, NotifyIsNeverPostedToADestroyedWindow)
 {
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     port.PostNotify(); // no target: nothing happens
     auto* window = new NotifyCounter;
     port.SetNotifyTarget(window, window->Type);
@@ -327,7 +327,7 @@ public:
 TYPED_TEST(PortSuite, OneEventStartsEachBlockAndOneTellsOfAHangUp)
 {
     const unsigned n = this->rig.AddPeer();
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     EventTally window;
     const int notify = QEvent::registerEventType(), started = QEvent::registerEventType(),
               lost = QEvent::registerEventType();
@@ -336,7 +336,7 @@ TYPED_TEST(PortSuite, OneEventStartsEachBlockAndOneTellsOfAHangUp)
     ASSERT_TRUE(port.Open(n, 115200, 0));
     EXPECT_EQ(port.LastReceivedMs(), -1);
 
-    const std::int64_t before = BufferedSerialPort::SteadyNowMs();
+    const std::int64_t before = serial::BufferedSerialPort::SteadyNowMs();
     for (int i = 0; i < 5; ++i) {
         ASSERT_EQ(this->rig.PeerWrite(n, "abc"), 3u);
         ASSERT_TRUE(WaitFor([&] { return port.PendingBytes() == std::size_t(3 * (i + 1)); }));
@@ -344,7 +344,7 @@ TYPED_TEST(PortSuite, OneEventStartsEachBlockAndOneTellsOfAHangUp)
     QCoreApplication::sendPostedEvents(&window);
     EXPECT_EQ(window.Count[started], 1) << "bytes while the flag is set post nothing more";
     EXPECT_GE(port.LastReceivedMs(), before);
-    EXPECT_LE(port.LastReceivedMs(), BufferedSerialPort::SteadyNowMs());
+    EXPECT_LE(port.LastReceivedMs(), serial::BufferedSerialPort::SteadyNowMs());
 
     // Once the block is framed (the flag cleared) the next byte starts a new one.
     {

@@ -112,7 +112,7 @@ struct PortOnFake
     PortOnFake() { ::setenv("ESP8266WIFI_ALIASES_ONLY", "0", 1); }
     ~PortOnFake() { ::setenv("ESP8266WIFI_ALIASES_ONLY", "1", 1); }
     std::shared_ptr<Journal> J = std::make_shared<Journal>();
-    BufferedSerialPort Port{std::make_unique<FakeBackend>(J)};
+    serial::BufferedSerialPort Port{std::make_unique<FakeBackend>(J)};
 };
 
 TEST(PortLogic, WritesGoOutIn1024ByteChunksAndEmptyWritesStillReachTheDriver)
@@ -210,9 +210,9 @@ TEST(PortLogic, PortWithNoDeviceFailsWithoutTouchingTheBackEnd)
     PortOnFake f;
     EXPECT_FALSE(f.Port.Open(0, 115200, 0));
     EXPECT_FALSE(f.Port.IsOpen());
-    EXPECT_EQ(f.J->Count("open " + serial::PortDevice(0)), 0);
+    EXPECT_EQ(f.J->Count("open " + serial::DeviceName(0)), 0);
     EXPECT_EQ(f.Port.LastError().Code, ENOENT);
-    EXPECT_FALSE(SerialPort::ProbeDevice(""));
+    EXPECT_FALSE(serial::SerialPort::ProbeDevice(""));
 }
 
 TEST(PortLogic, SamePortReconfiguresInPlaceAnotherReopens)
@@ -234,10 +234,10 @@ TEST(PortLogic, SamePortReconfiguresInPlaceAnotherReopens)
     f.J->Calls.clear();
     EXPECT_TRUE(f.Port.OpenOrReconfigure(6, 57600, 0));
     EXPECT_EQ(f.J->Calls,
-              (std::vector<std::string>{"close", "open " + serial::PortDevice(6), "purge",
+              (std::vector<std::string>{"close", "open " + serial::DeviceName(6), "purge",
                                         "settings", "prepare"}));
     EXPECT_EQ(f.Port.PortNumber, 6u);
-    EXPECT_EQ(f.Port.DevicePath, serial::PortDevice(6));
+    EXPECT_EQ(f.Port.DevicePath, serial::DeviceName(6));
     EXPECT_EQ(f.Port.ReaderExitCode(), 0);
     f.Port.Close();
     EXPECT_EQ(f.Port.ReaderExitCode(), 5);

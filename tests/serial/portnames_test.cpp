@@ -52,20 +52,20 @@ protected:
 
 TEST_F(PortNames, DefaultTableCoversFourFamiliesOf32)
 {
-    EXPECT_EQ(DeviceName(0), "");
-    EXPECT_EQ(DeviceName(1), "/dev/ttyS0");
-    EXPECT_EQ(DeviceName(9), "/dev/ttyS8");
-    EXPECT_EQ(DeviceName(10), "/dev/ttyS9");
-    EXPECT_EQ(DeviceName(32), "/dev/ttyS31");
-    EXPECT_EQ(DeviceName(33), "/dev/ttyUSB0");
-    EXPECT_EQ(DeviceName(64), "/dev/ttyUSB31");
-    EXPECT_EQ(DeviceName(65), "/dev/ttyACM0");
-    EXPECT_EQ(DeviceName(96), "/dev/ttyACM31");
-    EXPECT_EQ(DeviceName(97), "/dev/ttyAMA0");
-    EXPECT_EQ(DeviceName(128), "/dev/ttyAMA31");
-    EXPECT_EQ(DeviceName(129), "");
-    EXPECT_EQ(DeviceName(255), "");
-    EXPECT_EQ(DeviceName(4294967295u), "");
+    EXPECT_EQ(serial::DeviceName(0), "");
+    EXPECT_EQ(serial::DeviceName(1), "/dev/ttyS0");
+    EXPECT_EQ(serial::DeviceName(9), "/dev/ttyS8");
+    EXPECT_EQ(serial::DeviceName(10), "/dev/ttyS9");
+    EXPECT_EQ(serial::DeviceName(32), "/dev/ttyS31");
+    EXPECT_EQ(serial::DeviceName(33), "/dev/ttyUSB0");
+    EXPECT_EQ(serial::DeviceName(64), "/dev/ttyUSB31");
+    EXPECT_EQ(serial::DeviceName(65), "/dev/ttyACM0");
+    EXPECT_EQ(serial::DeviceName(96), "/dev/ttyACM31");
+    EXPECT_EQ(serial::DeviceName(97), "/dev/ttyAMA0");
+    EXPECT_EQ(serial::DeviceName(128), "/dev/ttyAMA31");
+    EXPECT_EQ(serial::DeviceName(129), "");
+    EXPECT_EQ(serial::DeviceName(255), "");
+    EXPECT_EQ(serial::DeviceName(4294967295u), "");
 }
 
 TEST_F(PortNames, AliasesOverrideTheTableAndReachBeyondIt)
@@ -76,37 +76,37 @@ TEST_F(PortNames, AliasesOverrideTheTableAndReachBeyondIt)
     WriteFile("com10", "/dev/rfcomm0");
     WriteFile("com11", "\n\n");              // empty: no alias, the table applies
     fs::create_directory(Folder + "/com12"); // not an alias either
-    EXPECT_EQ(DeviceName(3), "/dev/pts/7");
-    EXPECT_EQ(DeviceName(200), Folder + "/ttyFAKE");
-    EXPECT_EQ(DeviceName(9), "/dev/ttyUSB5");
-    EXPECT_EQ(DeviceName(10), "/dev/rfcomm0");
-    EXPECT_EQ(DeviceName(11), "/dev/ttyS10");
-    EXPECT_EQ(DeviceName(12), "/dev/ttyS11");
-    EXPECT_EQ(DeviceName(201), "");
+    EXPECT_EQ(serial::DeviceName(3), "/dev/pts/7");
+    EXPECT_EQ(serial::DeviceName(200), Folder + "/ttyFAKE");
+    EXPECT_EQ(serial::DeviceName(9), "/dev/ttyUSB5");
+    EXPECT_EQ(serial::DeviceName(10), "/dev/rfcomm0");
+    EXPECT_EQ(serial::DeviceName(11), "/dev/ttyS10");
+    EXPECT_EQ(serial::DeviceName(12), "/dev/ttyS11");
+    EXPECT_EQ(serial::DeviceName(201), "");
     // As in the suite: only the aliases stand for ports.
     ::setenv("ESP8266WIFI_ALIASES_ONLY", "1", 1);
-    EXPECT_EQ(DeviceName(3), "/dev/pts/7");
-    EXPECT_EQ(DeviceName(11), "");
-    EXPECT_EQ(DeviceName(33), "");
+    EXPECT_EQ(serial::DeviceName(3), "/dev/pts/7");
+    EXPECT_EQ(serial::DeviceName(11), "");
+    EXPECT_EQ(serial::DeviceName(33), "");
 }
 
 TEST_F(PortNames, AnOversizedAliasFileIsNotReadWhole)
 {
     WriteFile("com5", std::string(1 << 20, 'x'));
-    EXPECT_LE(DeviceName(5).size(), 4096u);
+    EXPECT_LE(serial::DeviceName(5).size(), 4096u);
 }
 
 TEST_F(PortNames, FolderComesFromTheEnvironmentInOrder)
 {
-    EXPECT_EQ(PortAliasFolder(), Folder);
+    EXPECT_EQ(serial::PortAliasFolder(), Folder);
     ::unsetenv("ESP8266WIFI_PORTS");
     ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
     ::setenv("HOME", "/home/u", 1);
-    EXPECT_EQ(PortAliasFolder(), "/cfg/esp8266wifi/ports");
+    EXPECT_EQ(serial::PortAliasFolder(), "/cfg/esp8266wifi/ports");
     ::unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(PortAliasFolder(), "/home/u/.config/esp8266wifi/ports");
+    EXPECT_EQ(serial::PortAliasFolder(), "/home/u/.config/esp8266wifi/ports");
     ::setenv("XDG_CONFIG_HOME", "", 1); // empty counts as unset
-    EXPECT_EQ(PortAliasFolder(), "/home/u/.config/esp8266wifi/ports");
+    EXPECT_EQ(serial::PortAliasFolder(), "/home/u/.config/esp8266wifi/ports");
 }
 
 TEST(Win32PortNames, NinePlainTenAndAboveInTheDeviceNamespace)
@@ -122,8 +122,8 @@ TEST_F(PortNames, NoAliasOrTableEntryReachesBeyondTheLastListedPort)
 {
     fs::create_symlink("/dev/pts/9", Folder + "/com255");
     fs::create_symlink("/dev/pts/9", Folder + "/com256");
-    EXPECT_EQ(DeviceName(255), "/dev/pts/9");
-    EXPECT_EQ(DeviceName(256), "") << "the window's scan and both command lines stop at 255";
+    EXPECT_EQ(serial::DeviceName(255), "/dev/pts/9");
+    EXPECT_EQ(serial::DeviceName(256), "") << "the window's scan and both command lines stop at 255";
 }
 
 // The one reading of a port, a baud rate and a parity that both programs' options use.

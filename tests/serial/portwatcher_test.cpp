@@ -42,13 +42,13 @@ TEST(PortWatcher, ReportsABurstOnceAndFollowsAFolderThatAppearsLater)
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
     const QString aliases = root.path() + "/config/ports";
-    PortWatcher watcher({aliases});
+    serial::PortWatcher watcher({aliases});
     int reports = 0;
-    QObject::connect(&watcher, &PortWatcher::CandidatesMayHaveChanged, [&] { ++reports; });
+    QObject::connect(&watcher, &serial::PortWatcher::CandidatesMayHaveChanged, [&] { ++reports; });
     EXPECT_EQ(watcher.WatchedFolders(), QStringList{root.path()});
 
     // Nothing changes: nothing is reported.
-    RunEventsUntil([] { return false; }, PortWatcher::SettleMs + 200);
+    RunEventsUntil([] { return false; }, serial::PortWatcher::SettleMs + 200);
     EXPECT_EQ(reports, 0);
 
     ASSERT_TRUE(QDir().mkpath(aliases));
@@ -61,8 +61,8 @@ TEST(PortWatcher, ReportsABurstOnceAndFollowsAFolderThatAppearsLater)
     for (int n = 1; n <= 5; ++n)
         Touch(aliases + QStringLiteral("/com%1").arg(n));
     ASSERT_TRUE(RunEventsUntil([&] { return reports == 2; }, 2000));
-    EXPECT_GE(clock.elapsed(), PortWatcher::SettleMs - 50);
-    RunEventsUntil([] { return false; }, PortWatcher::SettleMs + 200);
+    EXPECT_GE(clock.elapsed(), serial::PortWatcher::SettleMs - 50);
+    RunEventsUntil([] { return false; }, serial::PortWatcher::SettleMs + 200);
     EXPECT_EQ(reports, 2);
 
     // The folders go away: the watch falls back to the root and still sees them return.
@@ -80,14 +80,14 @@ TEST(PortWatcher, ASteadyStreamOfChangesCannotHoldTheReportBack)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    PortWatcher watcher({folder.path()});
+    serial::PortWatcher watcher({folder.path()});
     QElapsedTimer clock;
     std::vector<qint64> reports;
-    QObject::connect(&watcher, &PortWatcher::CandidatesMayHaveChanged,
+    QObject::connect(&watcher, &serial::PortWatcher::CandidatesMayHaveChanged,
                      [&] { reports.push_back(clock.elapsed()); });
 
     // A change every 50 ms for five settle times, as a device that keeps flapping would make.
-    constexpr int StreamMs = 5 * PortWatcher::SettleMs;
+    constexpr int StreamMs = 5 * serial::PortWatcher::SettleMs;
     clock.start();
     for (int n = 0; clock.elapsed() < StreamMs; ++n) {
         Touch(folder.path() + QStringLiteral("/node%1").arg(n));
@@ -95,7 +95,7 @@ TEST(PortWatcher, ASteadyStreamOfChangesCannotHoldTheReportBack)
     }
     // Reported while the stream still ran, and again as it went on.
     ASSERT_GE(reports.size(), 2u) << "a watcher that waits for quiet never reports a flapping device";
-    EXPECT_LT(reports.front(), StreamMs - PortWatcher::SettleMs);
+    EXPECT_LT(reports.front(), StreamMs - serial::PortWatcher::SettleMs);
 }
 
 // The alias folder points at a temporary directory for one test.
@@ -131,34 +131,34 @@ protected:
 
 TEST_F(ReturnedDevice, FollowsTheComAliasThenTheNodeThenTheUsbSerialNumber)
 {
-    const PortIdentity viaAlias{1, "/dev/pts/7", "A5069RR4"};
-    const std::vector<UsbSerialDevice> usb = {{"/dev/ttyUSB0", "OTHER"},
+    const serial::PortIdentity viaAlias{1, "/dev/pts/7", "A5069RR4"};
+    const std::vector<serial::UsbSerialDevice> usb = {{"/dev/ttyUSB0", "OTHER"},
                                               {"/dev/ttyUSB1", "A5069RR4"}};
     Alias(1, "/dev/pts/9");
-    EXPECT_EQ(FindReturnedDevice(viaAlias, usb, CanOpen), "") << "nothing can be opened yet";
+    EXPECT_EQ(serial::FindReturnedDevice(viaAlias, usb, CanOpen), "") << "nothing can be opened yet";
 
     // The alias now names another terminal: the COM number wins over the old node.
     Present = {"/dev/pts/9", "/dev/pts/7", "/dev/ttyUSB1"};
-    EXPECT_EQ(FindReturnedDevice(viaAlias, usb, CanOpen), "/dev/pts/9");
+    EXPECT_EQ(serial::FindReturnedDevice(viaAlias, usb, CanOpen), "/dev/pts/9");
 
     // Opened by its node: the same node, else the adapter with the same serial number.
-    const PortIdentity viaNode{0, "/dev/ttyUSB0", "A5069RR4"};
+    const serial::PortIdentity viaNode{0, "/dev/ttyUSB0", "A5069RR4"};
     Present = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
-    EXPECT_EQ(FindReturnedDevice(viaNode, usb, CanOpen), "/dev/ttyUSB0");
+    EXPECT_EQ(serial::FindReturnedDevice(viaNode, usb, CanOpen), "/dev/ttyUSB0");
     Present = {"/dev/ttyUSB1"};
-    EXPECT_EQ(FindReturnedDevice(viaNode, usb, CanOpen), "/dev/ttyUSB1");
+    EXPECT_EQ(serial::FindReturnedDevice(viaNode, usb, CanOpen), "/dev/ttyUSB1");
     Present = {"/dev/ttyUSB2"};
-    EXPECT_EQ(FindReturnedDevice(viaNode, {{"/dev/ttyUSB2", "A5069RR4"}}, CanOpen),
+    EXPECT_EQ(serial::FindReturnedDevice(viaNode, {{"/dev/ttyUSB2", "A5069RR4"}}, CanOpen),
               "/dev/ttyUSB2");
 }
 
 TEST_F(ReturnedDevice, AnAdapterWithoutSerialNumberIsNeverTakenForAnother)
 {
     Present = {"/dev/ttyUSB3"};
-    const std::vector<UsbSerialDevice> usb = {{"/dev/ttyUSB3", ""}};
-    EXPECT_EQ(FindReturnedDevice({0, "/dev/ttyUSB0", ""}, usb, CanOpen), "");
+    const std::vector<serial::UsbSerialDevice> usb = {{"/dev/ttyUSB3", ""}};
+    EXPECT_EQ(serial::FindReturnedDevice({0, "/dev/ttyUSB0", ""}, usb, CanOpen), "");
     // A held adapter with the right number is not offered either.
-    EXPECT_EQ(FindReturnedDevice({0, "/dev/ttyUSB0", "X1"}, {{"/dev/ttyUSB4", "X1"}}, CanOpen), "");
+    EXPECT_EQ(serial::FindReturnedDevice({0, "/dev/ttyUSB0", "X1"}, {{"/dev/ttyUSB4", "X1"}}, CanOpen), "");
 }
 
 } // namespace

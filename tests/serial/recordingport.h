@@ -9,7 +9,7 @@
 
 // A plain port that records every byte it receives and the size of every read; free of Qt and
 // GoogleTest, so the Windows test program under Wine uses it too.
-class RecordingPort : public SerialPort
+class RecordingPort : public serial::SerialPort
 {
 public:
     ~RecordingPort() override { Close(); }
@@ -50,7 +50,7 @@ protected:
             std::lock_guard lock(Lock);
             ChunkSizes.push_back(size);
         }
-        SerialPort::OnBytesReceived(data, size);
+        serial::SerialPort::OnBytesReceived(data, size);
     }
 
 private:

@@ -24,7 +24,7 @@ struct TappedPort
 {
     std::atomic<int> Wakes{0};
     SessionFeed Feed{[this] { ++Wakes; }};
-    BufferedSerialPort Port;
+    serial::BufferedSerialPort Port;
 
     TappedPort()
     {
@@ -108,7 +108,7 @@ TYPED_TEST(TapSuite, BurstThroughTheBoundLosesNothingAndWakesRarely)
 TYPED_TEST(TapSuite, RemovedTapIsNeverCalledAgain)
 {
     const unsigned n = this->rig.AddPeer();
-    BufferedSerialPort port;
+    serial::BufferedSerialPort port;
     std::atomic<int> calls{0};
     port.SetTrafficTap([&](bool, const char*, std::size_t) { ++calls; });
     ASSERT_TRUE(port.Open(n, 115200, 0));

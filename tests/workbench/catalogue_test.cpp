@@ -14,11 +14,11 @@ namespace {
 
 struct PanelRow
 {
-    int index;
-    const char* command;
-    std::vector<const char*> choices;
-    std::string fieldsOn; // digits of the enabled suiEdit fields
-    const char* prompt;
+    int Index;
+    const char* Command;
+    std::vector<const char*> Choices;
+    std::string FieldsOn; // digits of the enabled suiEdit fields
+    const char* Prompt;
 };
 
 const std::vector<PanelRow> panelTable = {
@@ -77,25 +77,25 @@ TEST(CommandCatalogue, ListsTheEighteenCommandsInOrder)
     const QStringList catalogue = CommandCatalogue();
     ASSERT_EQ(catalogue.size(), int(panelTable.size()));
     for (const PanelRow& row : panelTable)
-        EXPECT_EQ(catalogue[row.index], QString::fromUtf8(row.command)) << row.index;
+        EXPECT_EQ(catalogue[row.Index], QString::fromUtf8(row.Command)) << row.Index;
 }
 
 TEST(CommandPanel, EveryRowMatchesThePanelTable)
 {
     for (const PanelRow& row : panelTable) {
-        SCOPED_TRACE(row.command);
-        const auto panel = CommandPanelFor(row.index);
+        SCOPED_TRACE(row.Command);
+        const auto panel = CommandPanelFor(row.Index);
         ASSERT_TRUE(panel.has_value());
-        EXPECT_EQ(panel->command, QString::fromUtf8(row.command));
+        EXPECT_EQ(panel->Command, QString::fromUtf8(row.Command));
         QStringList choices;
-        for (const char* c : row.choices)
+        for (const char* c : row.Choices)
             choices.append(QString::fromUtf8(c));
-        EXPECT_EQ(panel->choices, choices);
-        EXPECT_EQ(panel->selectedChoice, row.choices.empty() ? -1 : 0);
-        EXPECT_EQ(panel->edit1Enabled, row.fieldsOn.find('1') != std::string::npos);
-        EXPECT_EQ(panel->edit2Enabled, row.fieldsOn.find('2') != std::string::npos);
-        EXPECT_EQ(panel->edit3Enabled, row.fieldsOn.find('3') != std::string::npos);
-        EXPECT_EQ(panel->prompt, QString::fromUtf8(row.prompt));
+        EXPECT_EQ(panel->Choices, choices);
+        EXPECT_EQ(panel->SelectedChoice, row.Choices.empty() ? -1 : 0);
+        EXPECT_EQ(panel->Edit1Enabled, row.FieldsOn.find('1') != std::string::npos);
+        EXPECT_EQ(panel->Edit2Enabled, row.FieldsOn.find('2') != std::string::npos);
+        EXPECT_EQ(panel->Edit3Enabled, row.FieldsOn.find('3') != std::string::npos);
+        EXPECT_EQ(panel->Prompt, QString::fromUtf8(row.Prompt));
     }
 }
 
@@ -106,13 +106,13 @@ TEST(CommandPanel, CaptionRuleRelabelsOnlyForCipStart)
         const auto panel = CommandPanelFor(k);
         ASSERT_TRUE(panel.has_value());
         if (k == 10) {
-            EXPECT_FALSE(panel->label6Caption.has_value()); // Label6 keeps whatever it shows
-            EXPECT_EQ(panel->label10Caption, "IP :");
-            EXPECT_EQ(panel->label9Caption, "Port :");
+            EXPECT_FALSE(panel->Label6Caption.has_value()); // Label6 keeps whatever it shows
+            EXPECT_EQ(panel->Label10Caption, "IP :");
+            EXPECT_EQ(panel->Label9Caption, "Port :");
         } else {
-            EXPECT_EQ(panel->label6Caption, QString("User paramete:"));
-            EXPECT_EQ(panel->label10Caption, "SSID:");
-            EXPECT_EQ(panel->label9Caption, "PWD:");
+            EXPECT_EQ(panel->Label6Caption, QString("User paramete:"));
+            EXPECT_EQ(panel->Label10Caption, "SSID:");
+            EXPECT_EQ(panel->Label9Caption, "PWD:");
         }
     }
 }
@@ -128,8 +128,8 @@ TEST(PagePrompts, UseTheFullWidthCommaWhereTheTextHasOne)
     EXPECT_EQ(ConnectionPagePrompt(), QString::fromUtf8("Before enter Connection configuration，"
                                                         "Set SSID,PWD,Server IP Address and port"));
     EXPECT_EQ(ConnectionPagePrompt().count(QChar(0xFF0C)), 1);
-    EXPECT_EQ(CommandPanelFor(4)->choices[1].count(QChar(0xFF0C)), 1);
-    EXPECT_FALSE(CommandPanelFor(4)->choices[1].contains(QLatin1Char(',')));
+    EXPECT_EQ(CommandPanelFor(4)->Choices[1].count(QChar(0xFF0C)), 1);
+    EXPECT_FALSE(CommandPanelFor(4)->Choices[1].contains(QLatin1Char(',')));
     EXPECT_EQ(ContactPagePrompt(), "Contact us");
 }
 

@@ -16,10 +16,10 @@ constexpr int notRead = -100; // rows where the parameter list is not consulted
 
 struct ComposeRow
 {
-    int k;
-    int p;
-    const char* user;
-    const char* sent;
+    int K;
+    int P;
+    const char* User;
+    const char* Sent;
 };
 
 // SSID "net", PWD "pw" throughout; the user field per row.
@@ -71,12 +71,12 @@ CommandFields fields(const char* user)
 TEST(ComposeCommand, EveryRowMatchesTheCompositionTable)
 {
     for (const ComposeRow& row : composeTable) {
-        SCOPED_TRACE(testing::Message() << "k=" << row.k << " p=" << row.p << " user=" << row.user);
-        if (row.p == notRead) {
+        SCOPED_TRACE(testing::Message() << "k=" << row.K << " p=" << row.P << " user=" << row.User);
+        if (row.P == notRead) {
             for (int p : {-1, 0, 1, 7})
-                EXPECT_EQ(ComposeCommand(row.k, p, fields(row.user)), QByteArray(row.sent)) << p;
+                EXPECT_EQ(ComposeCommand(row.K, p, fields(row.User)), QByteArray(row.Sent)) << p;
         } else {
-            EXPECT_EQ(ComposeCommand(row.k, row.p, fields(row.user)), QByteArray(row.sent));
+            EXPECT_EQ(ComposeCommand(row.K, row.P, fields(row.User)), QByteArray(row.Sent));
         }
     }
 }
@@ -179,7 +179,7 @@ TEST(ComposeCommand, TellsWhichFieldsAChoiceUses)
 {
     const auto uses = [](int k, int p) {
         const FieldsUsed f = CommandFieldsUsed(k, p);
-        return std::string(f.ssid ? "s" : "") + (f.pwd ? "p" : "") + (f.user ? "u" : "");
+        return std::string(f.Ssid ? "s" : "") + (f.Pwd ? "p" : "") + (f.User ? "u" : "");
     };
     EXPECT_EQ(uses(4, 0), "");
     EXPECT_EQ(uses(4, 1), "sp");

@@ -15,8 +15,8 @@ namespace {
 
 struct Written
 {
-    std::int64_t atMs;
-    QByteArray bytes;
+    std::int64_t AtMs;
+    QByteArray Bytes;
 };
 
 // An exchange whose writes are recorded with the time they went out.
@@ -49,7 +49,7 @@ protected:
     {
         QList<QByteArray> all;
         for (const Written& w : Writes)
-            all.append(w.bytes);
+            all.append(w.Bytes);
         return all;
     }
 
@@ -64,11 +64,11 @@ protected:
 
 struct Conversation
 {
-    const char* command;
-    QByteArray answer; // up to and including the final line
-    QByteArray rest;   // what follows it
-    FinalResult final;
-    bool succeeded;
+    const char* Command;
+    QByteArray Answer; // up to and including the final line
+    QByteArray Rest;   // what follows it
+    FinalResult Final;
+    bool Succeeded;
 };
 
 const std::vector<Conversation> conversations{
@@ -105,27 +105,27 @@ const std::vector<Conversation> conversations{
 TEST_F(ExchangeTest, AnAnswerEndsAtItsFinalLineWhereverTheChunksAreSplit)
 {
     for (const Conversation& c : conversations) {
-        const QByteArray all = c.answer + c.rest;
+        const QByteArray all = c.Answer + c.Rest;
         for (qsizetype cut = 0; cut <= all.size(); ++cut) {
             Answers.clear();
             Engine.Reset();
-            Engine.SendCommand(c.command, Now);
+            Engine.SendCommand(c.Command, Now);
             Engine.Receive(QByteArrayView(all).first(cut), Now);
             // Complete exactly when the first piece holds the whole final line.
-            EXPECT_EQ(Answers.size(), cut >= c.answer.size() ? 1u : 0u) << c.command << cut;
+            EXPECT_EQ(Answers.size(), cut >= c.Answer.size() ? 1u : 0u) << c.Command << cut;
             Engine.Receive(QByteArrayView(all).sliced(cut), Now);
-            ASSERT_EQ(Answers.size(), 1u) << c.command << " cut at " << cut;
-            EXPECT_EQ(Answers[0].final, c.final) << c.command;
-            EXPECT_EQ(Answers[0].Succeeded(), c.succeeded) << c.command;
-            EXPECT_EQ(Answers[0].bytes, c.answer) << c.command << " cut at " << cut;
+            ASSERT_EQ(Answers.size(), 1u) << c.Command << " cut at " << cut;
+            EXPECT_EQ(Answers[0].Final, c.Final) << c.Command;
+            EXPECT_EQ(Answers[0].Succeeded(), c.Succeeded) << c.Command;
+            EXPECT_EQ(Answers[0].Bytes, c.Answer) << c.Command << " cut at " << cut;
         }
         Answers.clear();
         Engine.Reset();
-        Engine.SendCommand(c.command, Now);
+        Engine.SendCommand(c.Command, Now);
         for (char byte : all)
             Engine.Receive(QByteArrayView(&byte, 1), Now);
-        ASSERT_EQ(Answers.size(), 1u) << c.command << " byte by byte";
-        EXPECT_EQ(Answers[0].bytes, c.answer) << c.command << " byte by byte";
+        ASSERT_EQ(Answers.size(), 1u) << c.Command << " byte by byte";
+        EXPECT_EQ(Answers[0].Bytes, c.Answer) << c.Command << " byte by byte";
     }
 }
 
@@ -139,7 +139,7 @@ TEST_F(ExchangeTest, ReportsThatAreNoAnswerLeaveItOpen)
     EXPECT_TRUE(Answers.empty());
     Engine.Receive("\n", Now);
     ASSERT_EQ(Answers.size(), 1u);
-    EXPECT_TRUE(Answers[0].echoSeen);
+    EXPECT_TRUE(Answers[0].EchoSeen);
     EXPECT_TRUE(Answers[0].Succeeded());
 }
 
@@ -148,8 +148,8 @@ TEST_F(ExchangeTest, ReadyBeforeTheEchoIsAModuleThatRestarted)
     Engine.SendCommand("AT\r\n", Now);
     Engine.Receive("\x12\x80garbage\r\n\r\nready\r\n", Now);
     ASSERT_EQ(Answers.size(), 1u);
-    EXPECT_EQ(Answers[0].final, FinalResult::Ready);
-    EXPECT_FALSE(Answers[0].echoSeen);
+    EXPECT_EQ(Answers[0].Final, FinalResult::Ready);
+    EXPECT_FALSE(Answers[0].EchoSeen);
     EXPECT_FALSE(Answers[0].Succeeded());
     EXPECT_EQ(Restarts, 1);
     // With nothing pending, a restart is still reported.
@@ -166,7 +166,7 @@ TEST_F(ExchangeTest, TheErrorAfterAlreadyConnectedDoesNotAnswerTheNextCommand)
     EXPECT_EQ(Answers.size(), 1u);
     Engine.Receive("AT\r\r\n\r\nOK\r\n", Now);
     ASSERT_EQ(Answers.size(), 2u);
-    EXPECT_EQ(Answers[1].final, FinalResult::Ok);
+    EXPECT_EQ(Answers[1].Final, FinalResult::Ok);
 }
 
 TEST_F(ExchangeTest, EscapeWaitsForASecondWithoutOurWritesNotForTheModule)
@@ -185,14 +185,14 @@ TEST_F(ExchangeTest, EscapeWaitsForASecondWithoutOurWritesNotForTheModule)
     ASSERT_EQ(Writes.size(), 1u);
     RunUntil(commandAt + 1000);
     ASSERT_EQ(Writes.size(), 2u);
-    EXPECT_EQ(Writes[1].bytes, "+++");
+    EXPECT_EQ(Writes[1].Bytes, "+++");
     // On a line we have not written to for a second it goes at once.
     Engine.Reset();
     Writes.clear();
     RunUntil(Now + 5000);
     Engine.SendEscape(Now);
     ASSERT_EQ(Writes.size(), 1u);
-    EXPECT_EQ(Writes[0].atMs, Now);
+    EXPECT_EQ(Writes[0].AtMs, Now);
 }
 
 TEST_F(ExchangeTest, OneOutboxKeepsEveryWriterInOrderAroundTheEscape)
@@ -217,12 +217,12 @@ TEST_F(ExchangeTest, OneOutboxKeepsEveryWriterInOrderAroundTheEscape)
     EXPECT_TRUE(Answers.empty());
     RunUntil(start + 1500);
     ASSERT_EQ(Answers.size(), 1u);
-    EXPECT_TRUE(Answers[0].timedOut);
+    EXPECT_TRUE(Answers[0].TimedOut);
     RunUntil(start + 4000);
     ASSERT_EQ(Writes.size(), 5u);
-    EXPECT_EQ(Writes[3].atMs, start + 2000);
-    EXPECT_EQ(Writes[4].atMs, start + 3000);
-    EXPECT_EQ(Writes[4].bytes, "AT+GMR\r\n");
+    EXPECT_EQ(Writes[3].AtMs, start + 2000);
+    EXPECT_EQ(Writes[4].AtMs, start + 3000);
+    EXPECT_EQ(Writes[4].Bytes, "AT+GMR\r\n");
     EXPECT_FALSE(Engine.NextDueMs().has_value()) << "nothing left to wake up for";
 }
 
@@ -233,7 +233,7 @@ TEST_F(ExchangeTest, ALostPortEndsTheAnswerAndDropsWhatWaits)
     Engine.SendEscape(Now, [&](bool ok) { escapeWritten = ok; });
     Engine.PortLost(Now + 5);
     ASSERT_EQ(Answers.size(), 1u);
-    EXPECT_TRUE(Answers[0].portLost);
+    EXPECT_TRUE(Answers[0].PortLost);
     EXPECT_FALSE(escapeWritten);
     EXPECT_EQ(Losses, 1);
     EXPECT_FALSE(Engine.NextDueMs().has_value());
@@ -241,7 +241,7 @@ TEST_F(ExchangeTest, ALostPortEndsTheAnswerAndDropsWhatWaits)
     PortOpen = false;
     Engine.SendCommand("AT\r\n", Now);
     ASSERT_EQ(Answers.size(), 2u);
-    EXPECT_TRUE(Answers[1].portLost);
+    EXPECT_TRUE(Answers[1].PortLost);
 }
 
 TEST_F(ExchangeTest, AnEndlessLineIsKeptBoundedAndReadInLinearTime)
@@ -253,10 +253,10 @@ TEST_F(ExchangeTest, AnEndlessLineIsKeptBoundedAndReadInLinearTime)
         Engine.Receive(chunk, Now);
     Engine.Receive("\r\nOK\r\n", Now);
     ASSERT_EQ(Answers.size(), 1u);
-    EXPECT_EQ(Answers[0].final, FinalResult::Ok);
-    EXPECT_EQ(Answers[0].bytes.size(), Exchange::KeptAnswerBytes);
-    EXPECT_TRUE(Answers[0].bytes.endsWith("xx\r\nOK\r\n"));
-    EXPECT_EQ(Answers[0].notKept + std::uint64_t(Answers[0].bytes.size()),
+    EXPECT_EQ(Answers[0].Final, FinalResult::Ok);
+    EXPECT_EQ(Answers[0].Bytes.size(), Exchange::KeptAnswerBytes);
+    EXPECT_TRUE(Answers[0].Bytes.endsWith("xx\r\nOK\r\n"));
+    EXPECT_EQ(Answers[0].NotKept + std::uint64_t(Answers[0].Bytes.size()),
               std::uint64_t(chunks) * 4096 + 6);
 }
 

@@ -17,8 +17,8 @@ TEST(SplitReceivedLines, BreaksAtCrLfLoneCrAndLoneLf)
 {
     struct Row
     {
-        QByteArray bytes;
-        QStringList items;
+        QByteArray Bytes;
+        QStringList Items;
     };
     const std::vector<Row> rows = {
         {"OK\r\n", {"OK"}},
@@ -34,7 +34,7 @@ TEST(SplitReceivedLines, BreaksAtCrLfLoneCrAndLoneLf)
         {"no break", {"no break"}},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(SplitReceivedLines(row.bytes), row.items) << row.bytes.toStdString();
+        EXPECT_EQ(SplitReceivedLines(row.Bytes), row.Items) << row.Bytes.toStdString();
 }
 
 TEST(SplitReceivedLines, TextEndsAtTheFirstNul)

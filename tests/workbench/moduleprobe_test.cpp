@@ -89,14 +89,14 @@ TEST(ModuleProbe, FindsTheRateTellsEchoAndReadsTheFactsWithQueriesOnly)
     ModuleProbe probe(line, ProbeRates({}), 9600);
     const std::int64_t took = Drive(probe, line);
     const ProbeResult& r = probe.Result();
-    ASSERT_EQ(r.verdict, ProbeVerdict::Module);
-    EXPECT_EQ(r.baud, 74880);
-    EXPECT_TRUE(r.echo);
-    EXPECT_EQ(r.ratesTried, (QList<int>{115200, 9600, 57600, 74880}));
-    EXPECT_TRUE(r.ratesHeard.isEmpty());
+    ASSERT_EQ(r.Verdict, ProbeVerdict::Module);
+    EXPECT_EQ(r.Baud, 74880);
+    EXPECT_TRUE(r.Echo);
+    EXPECT_EQ(r.RatesTried, (QList<int>{115200, 9600, 57600, 74880}));
+    EXPECT_TRUE(r.RatesHeard.isEmpty());
     // Three silent rates cost their short wait each, no more: the module's own answers and
     // the settling are what remains.
-    EXPECT_LT(took, 3 * ProbeTiming{}.silentRateMs + 6 * 16 + 6 * ProbeTiming{}.quietMs + 20);
+    EXPECT_LT(took, 3 * ProbeTiming{}.SilentRateMs + 6 * 16 + 6 * ProbeTiming{}.QuietMs + 20);
     // The port stays at the rate the module answered at.
     EXPECT_EQ(line.RatesSet.last(), 74880);
     // Each rate gets a line end before its AT; after that only the read-only queries.
@@ -105,13 +105,13 @@ TEST(ModuleProbe, FindsTheRateTellsEchoAndReadsTheFactsWithQueriesOnly)
         expected.append(q + "\r\n");
     EXPECT_EQ(line.Writes, expected);
 
-    const ModuleFacts& f = r.facts;
-    EXPECT_EQ(f.version.at, "1.2.0.0");
-    EXPECT_EQ(f.version.buildDate, "Dec  2 2016 14:21:16");
-    EXPECT_EQ(f.wifiMode, 1);
-    EXPECT_EQ(f.accessPoint.ssid, "esp-test");
-    EXPECT_EQ(f.stationMac, "18:fe:34:00:00:07");
-    EXPECT_EQ(f.addresses.stationIp, "192.168.4.2");
+    const ModuleFacts& f = r.Facts;
+    EXPECT_EQ(f.Version.At, "1.2.0.0");
+    EXPECT_EQ(f.Version.BuildDate, "Dec  2 2016 14:21:16");
+    EXPECT_EQ(f.WifiMode, 1);
+    EXPECT_EQ(f.AccessPoint.Ssid, "esp-test");
+    EXPECT_EQ(f.StationMac, "18:fe:34:00:00:07");
+    EXPECT_EQ(f.Addresses.StationIp, "192.168.4.2");
 }
 
 TEST(ModuleProbe, GarbageAtAWrongRateEndsItOnceTheLineIsQuiet)
@@ -120,15 +120,15 @@ TEST(ModuleProbe, GarbageAtAWrongRateEndsItOnceTheLineIsQuiet)
     line.Answer = ModuleAt(57600, true, false);
     ModuleProbe probe(line, ProbeRates({}), 0, false);
     const std::int64_t garbled = Drive(probe, line);
-    ASSERT_EQ(probe.Result().verdict, ProbeVerdict::Module);
-    EXPECT_FALSE(probe.Result().echo);
-    EXPECT_EQ(probe.Result().ratesHeard, (QList<int>{115200, 9600}));
+    ASSERT_EQ(probe.Result().Verdict, ProbeVerdict::Module);
+    EXPECT_FALSE(probe.Result().Echo);
+    EXPECT_EQ(probe.Result().RatesHeard, (QList<int>{115200, 9600}));
     // Garbage came 16 ms after each AT: each wrong rate ended 30 ms later, not after 100 ms.
     ScriptedLine silent;
     silent.Answer = ModuleAt(57600, false, false);
     ModuleProbe slow(silent, ProbeRates({}), 0, false);
     EXPECT_GE(Drive(slow, silent) - garbled,
-              2 * (ProbeTiming{}.silentRateMs - 16 - ProbeTiming{}.quietMs));
+              2 * (ProbeTiming{}.SilentRateMs - 16 - ProbeTiming{}.QuietMs));
 }
 
 TEST(ModuleProbe, NothingOrOnlyGarbageAtEveryRate)
@@ -136,9 +136,9 @@ TEST(ModuleProbe, NothingOrOnlyGarbageAtEveryRate)
     ScriptedLine quiet;
     ModuleProbe none(quiet, ProbeRates({}), 19200);
     const std::int64_t took = Drive(none, quiet);
-    EXPECT_EQ(none.Result().verdict, ProbeVerdict::NoModule);
-    EXPECT_EQ(none.Result().ratesTried.size(), DefaultProbeRates().size());
-    EXPECT_LE(took, DefaultProbeRates().size() * ProbeTiming{}.silentRateMs);
+    EXPECT_EQ(none.Result().Verdict, ProbeVerdict::NoModule);
+    EXPECT_EQ(none.Result().RatesTried.size(), DefaultProbeRates().size());
+    EXPECT_LE(took, DefaultProbeRates().size() * ProbeTiming{}.SilentRateMs);
     EXPECT_EQ(quiet.RatesSet.last(), 19200); // back to the rate the port had
 
     // A loop-back adapter or any chatty device: echo of AT and noise, never an OK.
@@ -146,10 +146,10 @@ TEST(ModuleProbe, NothingOrOnlyGarbageAtEveryRate)
     noisy.Answer = [](int, const QByteArray& w) { return w + QByteArray("\x7f\x01zz\r\n"); };
     ModuleProbe other(noisy, ProbeRates({}), 19200);
     Drive(other, noisy);
-    EXPECT_EQ(other.Result().verdict, ProbeVerdict::NotAModule);
+    EXPECT_EQ(other.Result().Verdict, ProbeVerdict::NotAModule);
     // Two rounds: the first might have met a module that was still starting.
-    EXPECT_EQ(other.Result().ratesHeard.size(), 2 * DefaultProbeRates().size());
-    EXPECT_FALSE(other.Result().heard.isEmpty());
+    EXPECT_EQ(other.Result().RatesHeard.size(), 2 * DefaultProbeRates().size());
+    EXPECT_FALSE(other.Result().Heard.isEmpty());
     EXPECT_EQ(noisy.RatesSet.last(), 19200);
 }
 
@@ -165,9 +165,9 @@ TEST(ModuleProbe, AModuleBootingAsThePortOpensIsFoundOnTheSecondRound)
     };
     ModuleProbe probe(line, ProbeRates({}), 0, false);
     Drive(probe, line);
-    EXPECT_EQ(probe.Result().verdict, ProbeVerdict::Module);
-    EXPECT_EQ(probe.Result().baud, 115200);
-    EXPECT_EQ(probe.Result().ratesTried.size(), DefaultProbeRates().size() + 1);
+    EXPECT_EQ(probe.Result().Verdict, ProbeVerdict::Module);
+    EXPECT_EQ(probe.Result().Baud, 115200);
+    EXPECT_EQ(probe.Result().RatesTried.size(), DefaultProbeRates().size() + 1);
 }
 
 TEST(ModuleProbe, BusyModuleIsAskedAgainOnceItsEarlierCommandIsAnswered)
@@ -191,9 +191,9 @@ TEST(ModuleProbe, BusyModuleIsAskedAgainOnceItsEarlierCommandIsAnswered)
     EXPECT_FALSE(probe.Done());
     EXPECT_EQ(line.Writes.size(), 2); // AT again
     Drive(probe, line);
-    EXPECT_EQ(probe.Result().verdict, ProbeVerdict::Module);
-    EXPECT_EQ(probe.Result().baud, 115200);
-    EXPECT_TRUE(probe.Result().echo);
+    EXPECT_EQ(probe.Result().Verdict, ProbeVerdict::Module);
+    EXPECT_EQ(probe.Result().Baud, 115200);
+    EXPECT_TRUE(probe.Result().Echo);
 }
 
 TEST(ModuleProbe, RatesGivenFirstEachOnce)
@@ -218,8 +218,8 @@ TEST(RateChange, MovesTheModuleAndChecksTheNewRate)
     line.Answer = module;
     RateChange change(line, ProbeRates({}), 0, 9600, false);
     Drive(change, line);
-    EXPECT_EQ(change.Result().outcome, RateChangeOutcome::Changed);
-    EXPECT_EQ(change.Result().from, 115200);
+    EXPECT_EQ(change.Result().Outcome, RateChangeOutcome::Changed);
+    EXPECT_EQ(change.Result().From, 115200);
     EXPECT_EQ(line.Rate, 9600);
     EXPECT_TRUE(line.Writes.contains("AT+UART_CUR=9600,8,1,0,0\r\n"));
 }
@@ -241,7 +241,7 @@ TEST(RateChange, NoAnswerAtTheNewRateGoesBackAndRefusedRatesSendNothing)
     };
     RateChange change(line, ProbeRates({}), 0, 921600, false);
     Drive(change, line);
-    EXPECT_EQ(change.Result().outcome, RateChangeOutcome::WentBack);
+    EXPECT_EQ(change.Result().Outcome, RateChangeOutcome::WentBack);
     EXPECT_EQ(line.Rate, 115200);
     EXPECT_EQ(moduleRate, 115200);
 
@@ -249,7 +249,7 @@ TEST(RateChange, NoAnswerAtTheNewRateGoesBackAndRefusedRatesSendNothing)
     refused.Answer = ModuleAt(115200, false);
     RateChange tooFast(refused, ProbeRates({}), 0, 4'700'000, false);
     Drive(tooFast, refused);
-    EXPECT_EQ(tooFast.Result().outcome, RateChangeOutcome::Refused);
+    EXPECT_EQ(tooFast.Result().Outcome, RateChangeOutcome::Refused);
     for (const QByteArray& w : refused.Writes)
         EXPECT_FALSE(w.contains("UART")) << w.toStdString();
 }

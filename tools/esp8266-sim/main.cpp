@@ -167,7 +167,7 @@ int main(int argc, char** argv)
     ::sigaction(SIGTERM, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
-    PortAlias alias(PortAliasFolder(), unsigned(com), runner->slavePath(), &error);
+    PortAlias alias(serial::PortAliasFolder(), unsigned(com), runner->slavePath(), &error);
     if (alias.path().empty()) {
         std::fprintf(stderr, "esp8266-sim: %s\n", error.c_str());
         return 1;

@@ -294,7 +294,7 @@ std::unique_ptr<SimulatedModule> SimulatedModule::start(const Options& options, 
     if (!simulated->runner) return nullptr;
     if (options.com != 0) {
         const std::string folder =
-            options.aliasFolder.empty() ? PortAliasFolder() : options.aliasFolder;
+            options.aliasFolder.empty() ? serial::PortAliasFolder() : options.aliasFolder;
         simulated->alias =
             std::make_unique<PortAlias>(folder, options.com, simulated->runner->slavePath(), error);
         if (simulated->alias->path().empty()) return nullptr;

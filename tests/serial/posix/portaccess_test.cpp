@@ -23,7 +23,7 @@ using serial::PortProblem;
 
 namespace {
 
-class NullPort : public SerialPort
+class NullPort : public serial::SerialPort
 {
 public:
     void OnByteReceived(char) override {}
@@ -93,7 +93,7 @@ TEST_F(PortAccessTest, APortAnotherProcessHasOpenIsNeitherListedNorOpened)
     EXPECT_EQ(c.Holders[0].Program, "pty-holder");
     EXPECT_EQ(c.Reason,
               "held by another program: PID " + std::to_string(holder.Pid) + " (pty-holder)");
-    EXPECT_FALSE(SerialPort::ProbePort(n));
+    EXPECT_FALSE(serial::SerialPort::ProbePort(n));
 
     // The scan finds the same in its single pass, and still lists the free port as free.
     bool sawHeld = false, sawFree = false;
@@ -112,7 +112,7 @@ TEST_F(PortAccessTest, APortAnotherProcessHasOpenIsNeitherListedNorOpened)
     EXPECT_FALSE(FileExists(LockPath(Rig.Node(n)))) << "a refused open leaves no lock file";
 
     holder.Stop();
-    EXPECT_TRUE(SerialPort::ProbePort(n));
+    EXPECT_TRUE(serial::SerialPort::ProbePort(n));
     EXPECT_TRUE(port.Open(n, 115200, 0));
 }
 #endif
@@ -131,7 +131,7 @@ TEST_F(PortAccessTest, LockFilesOfLivingProgramsHoldThePortAndStaleOnesDoNot)
     EXPECT_EQ(c.LockFile, lock);
     ASSERT_EQ(c.Holders.size(), 1u);
     EXPECT_EQ(c.Holders[0].Pid, 1);
-    EXPECT_FALSE(SerialPort::ProbePort(n));
+    EXPECT_FALSE(serial::SerialPort::ProbePort(n));
     NullPort port;
     EXPECT_FALSE(port.Open(n, 115200, 0));
     EXPECT_EQ(ReadFile(lock), "         1\n") << "another program's lock file is left alone";
@@ -149,7 +149,7 @@ TEST_F(PortAccessTest, LockFilesOfLivingProgramsHoldThePortAndStaleOnesDoNot)
     char stale[16];
     std::snprintf(stale, sizeof stale, "%10d\n", int(DeadPid()));
     WriteFile(lock, stale);
-    EXPECT_TRUE(SerialPort::ProbePort(n));
+    EXPECT_TRUE(serial::SerialPort::ProbePort(n));
     EXPECT_EQ(ReadFile(lock), stale);
     ASSERT_TRUE(port.Open(n, 115200, 0));
     char ours[16];
@@ -212,7 +212,7 @@ TEST_F(PortAccessTest, AProbeLeavesAnotherProgramsExclusiveFlagSet)
     ASSERT_GE(other, 0);
     ASSERT_EQ(::ioctl(other, TIOCEXCL), 0);
 
-    EXPECT_FALSE(SerialPort::ProbePort(n));
+    EXPECT_FALSE(serial::SerialPort::ProbePort(n));
     const serial::PortCandidate c = serial::InspectPort(n);
     EXPECT_EQ(c.Problem, PortProblem::Busy);
     EXPECT_FALSE(serial::ScanPorts().empty());
@@ -229,7 +229,7 @@ TEST_F(PortAccessTest, AProbeLeavesAnotherProgramsExclusiveFlagSet)
     ::close(other);
 
     // Our own flag goes when we close; a probe never sets one.
-    ASSERT_TRUE(SerialPort::ProbePort(n));
+    ASSERT_TRUE(serial::SerialPort::ProbePort(n));
     ASSERT_TRUE(port.Open(n, 115200, 0));
     port.Close();
 #ifdef TIOCGEXCL
@@ -265,7 +265,7 @@ TEST_F(PortAccessTest, AKilledProgramsExclusiveFlagIsALeftoverOnceNobodyHoldsThe
             << port.LastError().Message;
         return;
     }
-    EXPECT_TRUE(SerialPort::ProbePort(n));
+    EXPECT_TRUE(serial::SerialPort::ProbePort(n));
     EXPECT_TRUE(serial::InspectPort(n).Openable);
     NullPort port;
     ASSERT_TRUE(port.Open(n, 115200, 0)) << port.LastError().Message;

@@ -91,7 +91,7 @@ public:
 
 void OpenSetsTheLineAndCloseReleasesIt()
 {
-    CHECK(SerialPort::ProbePort(ComNumber));
+    CHECK(serial::SerialPort::ProbePort(ComNumber));
     PeerPort port;
     CHECK_MSG(port.Open(ComNumber, 115200, 0), port.LastError().Message);
     CHECK(port.IsOpen());
@@ -101,14 +101,14 @@ void OpenSetsTheLineAndCloseReleasesIt()
     CHECK_MSG(line == "line 115200 8 0 0 0 0 0 0", line);
     CHECK(port.Close());
     CHECK(!port.IsOpen());
-    CHECK(SerialPort::ProbePort(ComNumber));
+    CHECK(serial::SerialPort::ProbePort(ComNumber));
 }
 
 void SecondOpenIsRefused()
 {
     PeerPort port;
     CHECK(port.Open(ComNumber, 115200, 0));
-    if (SerialPort::ProbePort(ComNumber))
+    if (serial::SerialPort::ProbePort(ComNumber))
         throw Skipped{"Wine does not apply share mode 0 to a COM device: a second "
                       "CreateFileA succeeds (Windows refuses it with ERROR_ACCESS_DENIED)"};
     PeerPort other;
@@ -119,7 +119,7 @@ void SecondOpenIsRefused()
 void MissingPortFailsWithTheSystemsReason()
 {
     PeerPort port;
-    CHECK(!SerialPort::ProbePort(ComNumber + 1));
+    CHECK(!serial::SerialPort::ProbePort(ComNumber + 1));
     CHECK(!port.Open(ComNumber + 1, 115200, 0));
     CHECK(!port.IsOpen());
     CHECK(port.LastError().Code != 0);
@@ -176,7 +176,7 @@ void ChunkSizesOfABurst()
     CHECK(port.Write(ask.data(), unsigned(ask.size())));
     CHECK(WaitFor([&] { return port.Size() >= 5000; }));
     for (std::size_t c : port.Chunks())
-        CHECK_MSG(c <= SerialPort::ReadChunk, c);
+        CHECK_MSG(c <= serial::SerialPort::ReadChunk, c);
 }
 
 void ReconfigureKeepsTheReaderAndTheLineOpen()
@@ -218,7 +218,7 @@ private:
 void BackendReadAndWaitTimeouts()
 {
     serial::Win32SerialBackend backend;
-    CHECK(backend.OpenDevice(serial::PortDevice(ComNumber)));
+    CHECK(backend.OpenDevice(serial::DeviceName(ComNumber)));
     backend.Purge();
     CHECK(backend.ApplyPortSettings(115200, 0));
     CHECK(backend.PrepareReader());
