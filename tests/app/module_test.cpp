@@ -198,7 +198,9 @@ TEST_F(ModuleTest, TheSequenceWaitsForAJoinAnsweredInPiecesAtTheModulesOwnPace)
     EXPECT_EQ(joinReply.first(), "AT+CWJAP=\"esp-test\",\"password123\"");
     EXPECT_TRUE(joinReply.contains("WIFI CONNECTED"));
     EXPECT_TRUE(joinReply.contains("WIFI GOT IP"));
-    EXPECT_EQ(joinReply.last(), "OK");
+    // The join's OK ends its answer; the next step's echo may already follow it in the block
+    // (bytes that come before the notification is handled are shown with it).
+    EXPECT_GT(joinReply.indexOf("OK"), joinReply.indexOf("WIFI GOT IP"));
     // Two seconds of join, then two of quiet after its last piece.
     EXPECT_GE(joinedAfterMs, 3900);
 }
