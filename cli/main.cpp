@@ -158,12 +158,7 @@ int RunOnPorts(QCoreApplication& app, Console& console, const Options& options,
         });
         jobs.push_back(std::move(job));
     }
-    {
-        std::vector<std::string> devices;
-        for (const PortTarget& target : targets.Ports)
-            devices.push_back(target.Device);
-        batch->Cover(devices);
-    }
+    CoverTargets(*batch, targets);
     QObject::connect(&terminations, &Process::TerminationSignals::Arrived, &app,
                      &QCoreApplication::quit);
     for (const auto& job : jobs)

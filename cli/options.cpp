@@ -143,18 +143,26 @@ std::optional<long long> WholeNumber(const QString& text, long long low, long lo
     return value;
 }
 
-QString ParseLinkOptions(const SplitArguments& split, Options& options)
+// Every -p value (commas separate ports too), read as the window reads port names and refused
+// in the same words; "all" stands for every port.
+QString ParsePorts(const SplitArguments& split, Options& options)
 {
     for (const QString& port : split.Values.value(QStringLiteral("port")))
         options.Ports.append(port.split(QLatin1Char(','), Qt::SkipEmptyParts));
     if (split.Has("port") && options.Ports.isEmpty()) return QStringLiteral("-p needs a port");
-    // The port and line settings read as the window reads them, refused in the same words.
     for (const QString& port : options.Ports) {
         const std::string text = port.toStdString();
         if (port.compare(QLatin1String("all"), Qt::CaseInsensitive) != 0 &&
             !serial::ParsePortName(text))
             return QString::fromStdString(serial::BadPortName(text));
     }
+    return {};
+}
+
+QString ParseLinkOptions(const SplitArguments& split, Options& options)
+{
+    if (QString error = ParsePorts(split, options); !error.isEmpty()) return error;
+    // The line settings read as the window reads them, refused in the same words.
     if (split.Has("baud")) {
         const std::string text = split.Last("baud").toStdString();
         const auto baud = serial::ParseBaudRate(text);
@@ -379,17 +387,9 @@ QString ParseProbe(const SplitArguments& split, Subcommand subcommand, Options& 
     if (!split.Positionals.isEmpty())
         return QStringLiteral("%1 takes no argument %2")
             .arg(SubcommandName(subcommand), split.Positionals[0]);
-    for (const QString& port : split.Values.value(QStringLiteral("port")))
-        options.Ports.append(port.split(QLatin1Char(','), Qt::SkipEmptyParts));
-    if (split.Has("port") && options.Ports.isEmpty()) return QStringLiteral("-p needs a port");
-    // Port names as every subcommand reads them; the rates are judged by the firmware and the
-    // port later (74880 included), so they need only be whole numbers here.
-    for (const QString& port : options.Ports) {
-        const std::string text = port.toStdString();
-        if (port.compare(QLatin1String("all"), Qt::CaseInsensitive) != 0 &&
-            !serial::ParsePortName(text))
-            return QString::fromStdString(serial::BadPortName(text));
-    }
+    // The rates are judged by the firmware and the port later (74880 included), so they need
+    // only be whole numbers here.
+    if (QString error = ParsePorts(split, options); !error.isEmpty()) return error;
     for (const QString& text : split.Values.value(QStringLiteral("baud"))) {
         for (const QString& rate : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             const auto baud = WholeNumber(rate, 1, 4'000'000);

@@ -97,4 +97,12 @@ Targets ResolveTargets(const QStringList& names)
     return out;
 }
 
+void CoverTargets(serial::HolderSnapshot& batch, const Targets& targets)
+{
+    std::vector<std::string> devices;
+    for (const PortTarget& target : targets.Ports)
+        devices.push_back(target.Device);
+    batch.Cover(devices);
+}
+
 } // namespace Cli

@@ -27,5 +27,7 @@ struct Targets
     int ExitStatus = 0;
 };
 Targets ResolveTargets(const QStringList& names);
+// Tells the batch's one look at /proc which devices its opens will ask about.
+void CoverTargets(serial::HolderSnapshot& batch, const Targets& targets);
 
 } // namespace Cli

@@ -82,12 +82,7 @@ int RunAll(QCoreApplication& app, Console& console, const Options& options,
             if (++finished == int(jobs.size())) app.quit();
         });
     }
-    {
-        std::vector<std::string> devices;
-        for (const PortTarget& target : targets.Ports)
-            devices.push_back(target.Device);
-        batch->Cover(devices);
-    }
+    CoverTargets(*batch, targets);
     QObject::connect(&terminations, &Process::TerminationSignals::Arrived, &app,
                      &QCoreApplication::quit);
     // Every port starts before the loop runs: all are probed at once.
