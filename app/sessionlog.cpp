@@ -322,12 +322,12 @@ int TSessionLogForm::MarkRows() const
 
 std::uint64_t TSessionLogForm::RowBase() const
 {
-    return View == TextView ? FRecord.LineBase() : FRecord.DroppedHexRows();
+    return ViewShown == TextView ? FRecord.LineBase() : FRecord.DroppedHexRows();
 }
 
 int TSessionLogForm::RowCount() const
 {
-    const std::size_t rows = View == TextView ? FRecord.LineCount() : FRecord.HexRowCount();
+    const std::size_t rows = ViewShown == TextView ? FRecord.LineCount() : FRecord.HexRowCount();
     return MarkRows() + int(std::min<std::size_t>(rows, std::size_t(INT_MAX - 1)));
 }
 
@@ -341,7 +341,7 @@ QString TSessionLogForm::RowText(int row) const
     if (row < MarkRows())
         return QStringLiteral("... %1 earlier lines dropped ...").arg(FRecord.DroppedLines());
     const std::size_t index = std::size_t(row - MarkRows());
-    if (View == TextView) {
+    if (ViewShown == TextView) {
         const SessionLine line = FRecord.Line(index);
         return SessionClockText(line.Time.WallMs) + QLatin1Char(' ') +
                QLatin1Char(DirectionMark(line.Direction)) + QLatin1Char(' ') +
@@ -509,7 +509,7 @@ QString TSessionLogForm::SelectedText(bool asTranscript) const
             const auto index = std::size_t(a - first);
             if (!asTranscript) {
                 shown.append(RowText(RowOfAbsolute(a)));
-            } else if (View == TextView) {
+            } else if (ViewShown == TextView) {
                 const SessionLine line = FRecord.Line(index);
                 transcript += TranscriptLine(line.Direction, line.Time.WallMs, line.Bytes);
             } else {
@@ -577,7 +577,7 @@ bool TSessionLogForm::FindNext(bool forward)
         !FSelection.empty() && anchorRow >= 0 && anchorRow < RowCount() - MarkRows()
             ? std::size_t(anchorRow)
             : SessionRecord::NoRow;
-    const std::size_t found = View == TextView
+    const std::size_t found = ViewShown == TextView
                                   ? FRecord.FindLine(query, from, forward)
                                   : FRecord.FindHexRow(HexQueryBytes(query), from, forward);
     if (found == SessionRecord::NoRow) {
@@ -612,8 +612,8 @@ QStringList TSessionLogForm::VisibleRows() const
 
 void TSessionLogForm::SetView(TView view)
 {
-    if (view == View) return;
-    View = view;
+    if (view == ViewShown) return;
+    ViewShown = view;
     // Rows of the two views do not correspond one to one: the new one starts at its end.
     FFollowing = true;
     FSelection.clear();

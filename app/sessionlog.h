@@ -191,7 +191,7 @@ private:
     QTimer FTranscriptRetry;
     QString FTranscriptProblem; // as last told
     int DrainEvent = 0;
-    TView View = TextView;
+    TView ViewShown = TextView;
     bool FFollowing = true;
     bool PlacingBar = false; // the view sets the bar; its change is not a scroll
     std::uint64_t TopRow = 0; // absolute number of the first row shown while not following
