@@ -197,11 +197,15 @@ TEST_F(Firmware, AnEndlessLineAtFullSpeedEndsOnTimeInBoundedMemory)
     Alias(8, flood.path());
     const RunResult r = Run({"send", "-p", "COM8", "--timeout", "2", "AT"}, 20000);
     EXPECT_EQ(r.exitStatus, 2) << r.err;
-    EXPECT_LT(r.elapsed.count(), 2500);
     EXPECT_NE(r.out.find("bytes not kept"), std::string::npos);
     EXPECT_LE(r.out.size(), std::size_t(2) << 20);
+#ifndef __SANITIZE_ADDRESS__
+    // The address sanitizer's shadow memory, quarantine and unoptimised build are not what a
+    // user runs: time and memory are bounded for the ordinary build only.
+    EXPECT_LT(r.elapsed.count(), 2500);
     rusage usage{};
     ::getrusage(RUSAGE_CHILDREN, &usage);
     EXPECT_LE(usage.ru_maxrss, 64 * 1024) << "kB resident at most";
+#endif
     flood.Stop = true;
 }
